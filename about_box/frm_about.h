@@ -1,0 +1,44 @@
+// The About box: title, version, description, copyright notice and contact line, an OK button that closes
+// it and a button that starts the system's information tool. Modeless, one instance for the program.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/form.h"
+
+namespace tintvale {
+
+enum FrmAboutControl : int {
+  Text1_Contact, picIcon, cmdOK, cmdSysInfo, Line1_1, lblDescription, lblTitle, Line1_0, lblVersion,
+  lblDisclaimer, kFrmAboutControlCount
+};
+
+extern const char16_t kContactLine[];
+extern const char16_t kSysInfoUnavailable[];
+
+WindowLayout FrmAboutLayout();
+
+class frmAbout : public Form {
+ public:
+  explicit frmAbout(Application& app);
+
+  // Finds the system information tool through the registry and starts it, or says it is unavailable.
+  void StartSysInfo();
+
+ private:
+  void Form_Load();
+  void cmdOK_Click();
+  void cmdSysInfo_Click();
+  void Text1_Change();
+
+  void OnLoad() override;
+  void OnUnload(std::int16_t& cancel) override;
+  void OnKeyPress(int control, std::int16_t& keyAscii) override;
+  void OnChange(int control) override;
+  void OnClick(int control) override;
+  void OnGotFocus(int control) override;
+  void OnTimer(int control) override;
+  bool HasTimerHandler(int control) const override;
+};
+
+}  // namespace tintvale

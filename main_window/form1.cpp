@@ -1,0 +1,116 @@
+#include "main_window/form1.h"
+
+#include <cmath>
+#include <utility>
+
+#include "main_window/color_text.h"
+
+namespace tintvale {
+namespace {
+
+constexpr std::int16_t kTrue = -1;
+constexpr std::int16_t kEnterKey = 13;
+
+// The stored colour back as a 32-bit signed integer: nearest, halves to even (the default rounding mode).
+std::int32_t ToColorInteger(double value) { return static_cast<std::int32_t>(std::nearbyint(value)); }
+
+bool IsColorValue(std::int32_t v) { return v >= 0 && v <= 0xFFFFFF; }
+
+}  // namespace
+
+Form1::Form1(Application& app, std::function<Form&()> aboutBox)
+    : Form(app, Form1Layout()), aboutBox_(std::move(aboutBox)) {}
+
+void Form1::Form_Load() {
+  ScreenDC = Sys().Screen().GetScreen();
+  Show();
+  SetFocus(Text2);
+  SetTimerEnabled(Timer1, true);
+  if (HasOption(Sys().Forms().CommandLine(), u"-d")) DecC = kTrue;
+  if (HasOption(Sys().Forms().CommandLine(), u"-c")) Clip = kTrue;
+}
+
+void Form1::Form_Unload(std::int16_t& /*Cancel*/) {
+  aboutBox_().Unload();
+  ScreenDC.reset();
+}
+
+void Form1::Timer1_Timer() {
+  App().DoEvents();
+  // The window may have been closed by an event handled just now: its screen and controls are gone.
+  if (!Loaded()) return;
+  Sys().Screen().CursorPos(CursorPos);
+  const ColorValue pixel = ScreenDC ? ScreenDC->Pixel(CursorPos.x, CursorPos.y) : kInvalidColor;
+  Pos_Color_RGB = static_cast<double>(static_cast<std::int32_t>(pixel));
+  // A failed read is no colour: the swatch keeps what it shows, the coordinates still follow the cursor.
+  const std::int32_t v = ToColorInteger(Pos_Color_RGB);
+  if (IsColorValue(v)) SetBackColor(Picture1, static_cast<ColorValue>(v));
+  SetText(Text1, DecimalText(CursorPos.x) + u"\t" + DecimalText(CursorPos.y));
+}
+
+void Form1::Text2_KeyPress(std::int16_t& KeyAscii) {
+  if (KeyAscii != kEnterKey) return;
+  if (GetText(Text2) == u"/info") {
+    aboutBox_().Show();
+    return;
+  }
+  SetTimerEnabled(Timer1, false);
+  const std::int32_t v = ToColorInteger(Pos_Color_RGB);
+  // The last read failed: writing a colour that was never on the screen would be wrong, so write nothing.
+  if (IsColorValue(v)) {
+    ColorR = static_cast<std::int16_t>(v & 255);
+    ColorG = static_cast<std::int16_t>((v / 256) & 255);
+    ColorB = static_cast<std::int16_t>((v / 65536) & 255);
+    ColorText = DecC == kTrue ? ColorToDecimal(ColorR, ColorG, ColorB) : ColorToHex(ColorR, ColorG, ColorB);
+    SetText(Text2, ColorText);
+    // Replacing the clipboard's text replaces every format it held. A clipboard that stays busy is
+    // given up quietly: the text is already in the entry box.
+    if (Clip == kTrue) Sys().Forms().SetClipboardText(ColorText);
+  }
+  SetTimerEnabled(Timer1, true);
+}
+
+void Form1::Text2_Change() {
+  const Text t = GetText(Text2);
+  if (t.empty() || t[0] != u'#') return;
+  SetBackColor(Picture1, static_cast<ColorValue>(HexToColor(t)));
+  SetTimerEnabled(Timer1, false);
+}
+
+void Form1::Check1_Click() {
+  if (NativeWindow* window = Native()) Sys().Screen().SetTopmost(*window, CheckValue(Check1) == 1);
+  SetFocus(Text2);
+}
+
+void Form1::Form_GotFocus() { SetFocus(Text2); }
+void Form1::Picture1_GotFocus() { SetFocus(Text2); }
+void Form1::Text1_GotFocus() { SetFocus(Text2); }
+
+void Form1::OnLoad() { Form_Load(); }
+void Form1::OnUnload(std::int16_t& cancel) { Form_Unload(cancel); }
+
+void Form1::OnKeyPress(int control, std::int16_t& keyAscii) {
+  if (control == Text2) Text2_KeyPress(keyAscii);
+}
+
+void Form1::OnChange(int control) {
+  if (control == Text2) Text2_Change();
+}
+
+void Form1::OnClick(int control) {
+  if (control == Check1) Check1_Click();
+}
+
+void Form1::OnGotFocus(int control) {
+  if (control == kWindowItself) Form_GotFocus();
+  if (control == Picture1) Picture1_GotFocus();
+  if (control == Text1) Text1_GotFocus();
+}
+
+void Form1::OnTimer(int control) {
+  if (control == Timer1) Timer1_Timer();
+}
+
+bool Form1::HasTimerHandler(int control) const { return control == Timer1; }
+
+}  // namespace tintvale

@@ -1,0 +1,70 @@
+// Window layouts as data: the controls of a window with kind, name, caption, place and size in twips,
+// tab index and the few properties that differ from the toolkit's defaults. Backends build windows from them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tintvale {
+
+// Texts are UTF-16, as both native toolkits hold them; a "character" is one UTF-16 code unit.
+using Text = std::u16string;
+
+// Colour value laid out 0x00BBGGRR. Values with the high bit set name a system colour instead.
+using ColorValue = std::uint32_t;
+inline constexpr ColorValue kDefaultColor = 0x80000000u;     // the toolkit's default for that control
+inline constexpr ColorValue kButtonFaceColor = 0x8000000Fu;  // dialog background colour
+inline constexpr ColorValue kInvalidColor = 0xFFFFFFFFu;     // what a failed pixel read returns
+
+enum class ControlKind { Timer, CheckBox, TextBox, PictureBox, Label, CommandButton, Line };
+
+struct FontSpec {
+  std::vector<Text> families;  // empty: the toolkit's default user-interface font
+  int pointSize = 0;
+  int weight = 400;
+  bool italic = false;
+  bool underline = false;
+  bool strikeout = false;
+  int charset = 0;  // 128 = Shift-JIS
+};
+
+struct ControlLayout {
+  ControlKind kind = ControlKind::Label;
+  std::string name;
+  Text caption;  // caption or initial text; "&" marks an access key on buttons and check boxes
+  // Place and size in twips from the top left of the client area. For a Line: x1, y1, x2, y2.
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  int tabIndex = -1;  // -1: not in the tab order (timers, lines)
+  int intervalMs = 0;    // timers
+  bool enabled = true;   // timers: running from creation
+  FontSpec font;
+  ColorValue foreColor = kDefaultColor;
+  ColorValue backColor = kDefaultColor;
+  int lineWidthPx = 1;    // lines
+  bool showsIcon = false; // picture box showing the program icon at its top left
+  bool isDefault = false; // command button pressed by Enter when no other button has the focus
+  bool isCancel = false;  // command button pressed by Esc
+};
+
+enum class BorderStyle { FixedSingle, FixedDialog };
+
+struct WindowLayout {
+  std::string name;
+  Text caption;
+  BorderStyle border = BorderStyle::FixedSingle;
+  int clientWidth = 0;   // twips
+  int clientHeight = 0;  // twips
+  int originLeft = 0;    // client-area origin kept with the layout, twips from the screen's top left
+  int originTop = 0;
+  bool showsIcon = false;       // the program icon in the title bar
+  bool showInTaskbar = true;
+  std::vector<ControlLayout> controls;  // a control's index here is its id
+};
+
+inline constexpr int kTwipsPerPixelAt96Dpi = 15;
+
+}  // namespace tintvale

@@ -1,0 +1,162 @@
+// The one seam between Tintvale and a platform: the forms toolkit, the screen and window services, the
+// registry, process start, file test and message box. Each backend implements these and defines
+// CreatePlatform once; the rules the windows rely on are kept in form.h, not in the backends.
+// (No name here collides with a Win32 A/W macro such as CreateWindow or MessageBox.)
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/layout.h"
+
+namespace tintvale {
+
+inline constexpr int kWindowItself = -1;  // control id that stands for the window in GotFocus
+
+// What a native window reports. The backend calls these on the user-interface thread.
+class WindowEvents {
+ public:
+  // A character key typed into a text box, before the box handles it. Set keyAscii to 0 to swallow it.
+  virtual void KeyPress(int control, std::int16_t& keyAscii) = 0;
+  // The text of a text box may have changed (typed, deleted, pasted, or set by SetText).
+  virtual void TextChanged(int control) = 0;
+  virtual void Click(int control) = 0;
+  virtual void GotFocus(int control) = 0;
+  virtual void TimerTick(int control) = 0;
+  // The user asked to close the window (close box, or Esc on a window without a cancel button).
+  virtual void CloseRequested() = 0;
+
+ protected:
+  ~WindowEvents() = default;
+};
+
+// A window built from a layout, hidden until Show. Destroying it closes the window at once and stops its
+// events; the backend must make that safe while one of this window's own handlers is on the stack.
+class NativeWindow {
+ public:
+  virtual ~NativeWindow() = default;
+  virtual void Show() = 0;  // visible at once, not modal, no owner
+  virtual void SetCaption(int control, const Text& caption) = 0;  // kWindowItself: the title bar
+  virtual Text GetText(int control) const = 0;
+  virtual void SetText(int control, const Text& text) = 0;
+  virtual void SetBackColor(int control, ColorValue color) = 0;
+  virtual int CheckValue(int control) const = 0;  // 0 unchecked, 1 checked, 2 greyed
+  virtual void SetFocus(int control) = 0;
+  // Enabling starts a fresh interval; ticks come from the event loop only.
+  virtual void SetTimer(int control, bool enabled, int intervalMs) = 0;
+};
+
+class Toolkit {
+ public:
+  virtual std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) = 0;
+  // Handles every window event that is already waiting, then returns.
+  virtual void PumpEvents() = 0;
+  virtual int Run() = 0;   // the event loop; returns the exit status after Quit
+  virtual void Quit() = 0;
+  // Replaces every format on the clipboard with a plain text. False when it stayed busy.
+  virtual bool SetClipboardText(const Text& text) = 0;
+  // The command-line argument text: what follows the program's own name.
+  virtual Text CommandLine() = 0;
+
+ protected:
+  ~Toolkit() = default;
+};
+
+struct ScreenPoint {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+};
+
+// A device context for the whole screen, given back when destroyed.
+class ScreenContext {
+ public:
+  virtual ~ScreenContext() = default;
+  // The colour at a point in physical screen pixels, or kInvalidColor when it cannot be read.
+  virtual ColorValue Pixel(std::int32_t x, std::int32_t y) = 0;
+};
+
+class ScreenServices {
+ public:
+  virtual std::unique_ptr<ScreenContext> GetScreen() = 0;  // null when the screen cannot be had
+  // The cursor position in physical screen pixels; false when it cannot be read.
+  virtual bool CursorPos(ScreenPoint& point) = 0;
+  // Above all windows that are not topmost, or back among them; keeps place and size, stays shown.
+  virtual void SetTopmost(NativeWindow& window, bool onTop) = 0;
+
+ protected:
+  ~ScreenServices() = default;
+};
+
+inline constexpr std::uint32_t kHkeyLocalMachine = 0x80000002u;
+inline constexpr std::uint32_t kKeyRead = 0x20019u;
+inline constexpr long kErrorSuccess = 0;
+inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorMoreData = 234;
+
+// An open registry key, closed when destroyed.
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+  // Reads a value into data (capacity in size); sets type and size (bytes, terminator included).
+  // Data longer than the capacity gives kErrorMoreData and leaves data untouched.
+  virtual long QueryValue(const Text& valueName, std::uint32_t& type, std::uint8_t* data,
+                          std::uint32_t& size) = 0;
+};
+
+class Registry {
+ public:
+  // Names are converted to the system's narrow code page by the backend.
+  virtual long OpenKey(std::uint32_t root, const Text& keyName, std::uint32_t access,
+                       std::unique_ptr<RegistryKey>& key) = 0;
+  // Text from bytes in the system's narrow code page.
+  virtual Text DecodeNarrow(const std::vector<std::uint8_t>& bytes) = 0;
+
+ protected:
+  ~Registry() = default;
+};
+
+class ProcessStarter {
+ public:
+  // Starts exactly the program file named by path, no shell and no splitting, normal window with the focus.
+  // Does not wait. False when it could not be started.
+  virtual bool Start(const Text& path) = 0;
+
+ protected:
+  ~ProcessStarter() = default;
+};
+
+class FileTest {
+ public:
+  // True when a normal file (not hidden, not system, not a folder) exists at path.
+  virtual bool NormalFileExists(const Text& path) = 0;
+
+ protected:
+  ~FileTest() = default;
+};
+
+class MessageDialog {
+ public:
+  // Modal, OK button only, no icon; returns when the user closes it.
+  virtual void Show(const Text& message, const Text& title) = 0;
+
+ protected:
+  ~MessageDialog() = default;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+  virtual Toolkit& Forms() = 0;
+  virtual ScreenServices& Screen() = 0;
+  virtual Registry& Reg() = 0;
+  virtual ProcessStarter& Processes() = 0;
+  virtual FileTest& Files() = 0;
+  virtual MessageDialog& Messages() = 0;
+};
+
+// Defined once by each backend. Null when the platform cannot start; the backend has said why on stderr.
+std::unique_ptr<Platform> CreatePlatform(int argc, char** argv);
+
+}  // namespace tintvale
