@@ -14,3 +14,7 @@ scripts/with-x.sh ctest --preset linux -j 1
 if [ -x scripts/test-windows.sh ]; then
   scripts/test-windows.sh
 fi
+
+if [ -x scripts/test-package.sh ]; then
+  scripts/test-package.sh
+fi
