@@ -1,0 +1,55 @@
+// A registry read from text files in the registry export format ("Windows Registry Editor Version 5.00"
+// or "REGEDIT4", UTF-8 or UTF-16LE with a byte-order mark). Read-only; the first file that holds a key
+// answers for it; malformed lines and files are skipped. Names compare case-insensitively.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace tintvale {
+
+// One value as the registry stores it: its type and its raw bytes.
+struct RegValue {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+};
+
+// The keys of one export file: key path (root name first, e.g. "HKEY_LOCAL_MACHINE\SOFTWARE\X", folded to
+// upper case) to its values (name folded to upper case; "" is the default value "@").
+using RegKeyMap = std::map<std::string, std::map<std::string, RegValue>>;
+
+// Largest file read and largest single value kept; anything larger is skipped, not loaded.
+inline constexpr std::size_t kRegMaxFileBytes = 4u * 1024u * 1024u;
+inline constexpr std::size_t kRegMaxValueBytes = 64u * 1024u;
+
+// Parses the text of one export file (the bytes as read from disk). Never throws for bad input; a file
+// without the format's header line gives an empty map.
+RegKeyMap ParseRegFile(std::string_view fileBytes);
+
+class RegFileRegistry : public Registry {
+ public:
+  // Files that cannot be read are treated as empty. They are read once, here.
+  explicit RegFileRegistry(const std::vector<std::filesystem::path>& files);
+  virtual ~RegFileRegistry() = default;
+
+  // tintvale/registry.reg under $XDG_CONFIG_HOME (default ~/.config), then under each of $XDG_CONFIG_DIRS
+  // (default /etc/xdg), in that order.
+  static std::vector<std::filesystem::path> XdgRegistryFiles();
+
+  long OpenKey(std::uint32_t root, const Text& keyName, std::uint32_t access,
+               std::unique_ptr<RegistryKey>& key) override;
+  Text DecodeNarrow(const std::vector<std::uint8_t>& bytes) override;
+
+ private:
+  std::vector<RegKeyMap> files_;
+};
+
+}  // namespace tintvale
