@@ -22,9 +22,16 @@ struct RegValue {
   std::vector<std::uint8_t> data;
 };
 
-// The keys of one export file: key path (root name first, e.g. "HKEY_LOCAL_MACHINE\SOFTWARE\X", folded to
-// upper case) to its values (name folded to upper case; "" is the default value "@").
-using RegKeyMap = std::map<std::string, std::map<std::string, RegValue>>;
+// A key of one export file: its values by name folded to upper case ("" is the default value "@").
+// A key that only lies on the path of a named one exists, empty, as on Windows, but is not "named".
+struct RegKey {
+  bool named = false;
+  std::map<std::string, RegValue> values;
+};
+
+// The keys of one export file by path, root name first and folded to upper case, one "\" between parts:
+// "HKEY_LOCAL_MACHINE\SOFTWARE\X".
+using RegKeyMap = std::map<std::string, RegKey>;
 
 // Largest file read and largest single value kept; anything larger is skipped, not loaded.
 inline constexpr std::size_t kRegMaxFileBytes = 4u * 1024u * 1024u;
