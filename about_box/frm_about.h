@@ -23,7 +23,13 @@ class frmAbout : public Form {
   explicit frmAbout(Application& app);
 
   // Finds the system information tool through the registry and starts it, or says it is unavailable.
+  // Nothing it calls can make an error leave it.
   void StartSysInfo();
+
+  // Reads a registry value as text: -1 when it was read, 0 with KeyVal empty otherwise. Text and numbers
+  // (in decimal) are converted, any other type reads as empty text. The key is closed on every path; a
+  // number that does not fit in 32 bits throws std::range_error.
+  std::int16_t GetKeyValue(std::uint32_t KeyRoot, const Text& KeyName, const Text& SubKeyRef, Text& KeyVal);
 
  private:
   void Form_Load();
