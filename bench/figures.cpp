@@ -77,6 +77,9 @@ static std::string ReadWhole(const std::string& path) {
 }
 
 long long CpuTicksOf(int pid) { return CpuTicksFromStat(ReadWhole("/proc/" + std::to_string(pid) + "/stat")); }
+long long CpuTicksOfTask(int pid, int tid) {
+  return CpuTicksFromStat(ReadWhole("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/stat"));
+}
 long long RssKibOf(int pid) { return RssKibFromStatus(ReadWhole("/proc/" + std::to_string(pid) + "/status")); }
 
 LagFigures MatchLag(const std::vector<Move>& moves, const std::vector<Paint>& paints) {

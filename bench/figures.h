@@ -34,6 +34,8 @@ long long RssKibFromStatus(const std::string& statusText);
 // The same, read from /proc for a live process; -1 when the process is gone.
 long long CpuTicksOf(int pid);
 long long RssKibOf(int pid);
+// utime + stime of one thread of a process.
+long long CpuTicksOfTask(int pid, int tid);
 
 struct Move {
   double t = 0;  // seconds, CLOCK_MONOTONIC

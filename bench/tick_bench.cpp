@@ -1,0 +1,277 @@
+// Runs the real program on the real Qt platform while a thread moves the pointer over the striped root at
+// 100 Hz, and reports what one tick costs next to the bare xcb floor measured in the same run, how far the
+// swatch lags the pointer and how often it is repainted. It only wraps the platform seam: each window's
+// events are passed through a proxy that times the tick, and its swatch colour writes are recorded.
+// Usage: tick_bench [SECONDS]   (default 10; the first second is warm-up)
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "bench/figures.h"
+#include "bench/xcb_sample.h"
+#include "main_window/program.h"
+#include "platform/services.h"
+
+using namespace tintvale;
+using namespace tintvale::bench;
+
+namespace {
+
+struct TickTimes {
+  double start = 0, cursor = 0, pixel = 0, ticked = 0, painted = 0;
+};
+
+struct Recorder {
+  double warmEnd = 0;
+  double end = 0;
+  std::vector<TickTimes> ticks;
+  std::vector<Paint> paints;
+  TickTimes* current = nullptr;  // the tick on the stack, for the screen calls it makes
+};
+
+class ProxyEvents final : public WindowEvents {
+ public:
+  ProxyEvents(WindowEvents& inner, Toolkit& toolkit, Recorder& rec) : inner_(inner), toolkit_(toolkit), rec_(rec) {}
+  void KeyPress(int control, std::int16_t& keyAscii) override { inner_.KeyPress(control, keyAscii); }
+  void TextChanged(int control) override { inner_.TextChanged(control); }
+  void Click(int control) override { inner_.Click(control); }
+  void GotFocus(int control) override { inner_.GotFocus(control); }
+  void CloseRequested() override { inner_.CloseRequested(); }
+  void TimerTick(int control) override {
+    TickTimes t;
+    t.start = Now();
+    rec_.current = &t;
+    inner_.TimerTick(control);
+    t.ticked = Now();
+    // The repaint the tick asked for runs here rather than at the loop's next turn, so it is timed too.
+    toolkit_.PumpEvents();
+    t.painted = Now();
+    rec_.current = nullptr;
+    rec_.ticks.push_back(t);
+    if (t.start > rec_.end) toolkit_.Quit();
+  }
+
+ private:
+  WindowEvents& inner_;
+  Toolkit& toolkit_;
+  Recorder& rec_;
+};
+
+class ProxyWindow final : public NativeWindow {
+ public:
+  ProxyWindow(std::unique_ptr<NativeWindow> inner, int swatch, Recorder& rec)
+      : inner_(std::move(inner)), swatch_(swatch), rec_(rec) {}
+  NativeWindow& Inner() { return *inner_; }
+  void Show() override { inner_->Show(); }
+  void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
+  Text GetText(int control) const override { return inner_->GetText(control); }
+  void SetText(int control, const Text& text) override { inner_->SetText(control, text); }
+  void SetBackColor(int control, ColorValue color) override {
+    if (control == swatch_) rec_.paints.push_back({Now(), color});
+    inner_->SetBackColor(control, color);
+  }
+  int CheckValue(int control) const override { return inner_->CheckValue(control); }
+  void SetFocus(int control) override { inner_->SetFocus(control); }
+  void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
+
+ private:
+  std::unique_ptr<NativeWindow> inner_;
+  int swatch_;
+  Recorder& rec_;
+};
+
+class BenchToolkit final : public Toolkit {
+ public:
+  BenchToolkit(Toolkit& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
+  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override {
+    // The proxies outlive the windows: a destroyed window may still be unwinding through one.
+    proxies_.push_back(std::make_unique<ProxyEvents>(events, inner_, rec_));
+    int swatch = -2;
+    for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+      if (layout.name == "Form1" && layout.controls[i].name == "Picture1") swatch = static_cast<int>(i);
+    }
+    return std::make_unique<ProxyWindow>(inner_.BuildWindow(layout, *proxies_.back()), swatch, rec_);
+  }
+  void PumpEvents() override { inner_.PumpEvents(); }
+  int Run() override { return inner_.Run(); }
+  void Quit() override { inner_.Quit(); }
+  bool SetClipboardText(const Text& text) override { return inner_.SetClipboardText(text); }
+  Text CommandLine() override { return inner_.CommandLine(); }
+
+ private:
+  Toolkit& inner_;
+  Recorder& rec_;
+  std::vector<std::unique_ptr<ProxyEvents>> proxies_;
+};
+
+class ProxyScreenContext final : public ScreenContext {
+ public:
+  ProxyScreenContext(std::unique_ptr<ScreenContext> inner, Recorder& rec) : inner_(std::move(inner)), rec_(rec) {}
+  ColorValue Pixel(std::int32_t x, std::int32_t y) override {
+    ColorValue c = inner_->Pixel(x, y);
+    if (rec_.current) rec_.current->pixel = Now();
+    return c;
+  }
+
+ private:
+  std::unique_ptr<ScreenContext> inner_;
+  Recorder& rec_;
+};
+
+class BenchScreen final : public ScreenServices {
+ public:
+  BenchScreen(ScreenServices& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
+  std::unique_ptr<ScreenContext> GetScreen() override {
+    auto s = inner_.GetScreen();
+    if (!s) return s;
+    return std::make_unique<ProxyScreenContext>(std::move(s), rec_);
+  }
+  bool CursorPos(ScreenPoint& point) override {
+    bool ok = inner_.CursorPos(point);
+    if (rec_.current) rec_.current->cursor = Now();
+    return ok;
+  }
+  void SetTopmost(NativeWindow& window, bool onTop) override {
+    inner_.SetTopmost(static_cast<ProxyWindow&>(window).Inner(), onTop);
+  }
+
+ private:
+  ScreenServices& inner_;
+  Recorder& rec_;
+};
+
+class BenchPlatform final : public Platform {
+ public:
+  BenchPlatform(Platform& inner, Recorder& rec) : inner_(inner), forms_(inner.Forms(), rec), screen_(inner.Screen(), rec) {}
+  Toolkit& Forms() override { return forms_; }
+  ScreenServices& Screen() override { return screen_; }
+  Registry& Reg() override { return inner_.Reg(); }
+  ProcessStarter& Processes() override { return inner_.Processes(); }
+  FileTest& Files() override { return inner_.Files(); }
+  MessageDialog& Messages() override { return inner_.Messages(); }
+
+ private:
+  Platform& inner_;
+  BenchToolkit forms_;
+  BenchScreen screen_;
+};
+
+void PrintSummary(const char* name, const std::vector<double>& v) {
+  Summary s = Summarise(v);
+  std::printf("%s median %.1f p90 %.1f n %zu\n", name, s.median, s.p90, s.count);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double seconds = argc > 1 ? std::atof(argv[1]) : 10;
+  char* programArgs[] = {argv[0], nullptr};
+  std::unique_ptr<Platform> platform = CreatePlatform(1, programArgs);
+  if (!platform) return 1;
+
+  xcb_window_t root = 0;
+  int width = 0, height = 0;
+  XcbConnection floorConn = Connect(root, width, height);
+  if (!floorConn) return 1;
+  // The floor, with the pointer still: query_pointer + get_image 1x1, sequential.
+  std::vector<double> floorUs;
+  int x = 0, y = 0;
+  std::uint32_t px = 0;
+  for (int i = 0; i < 100; ++i) SampleOnce(floorConn.get(), root, x, y, px);
+  for (int i = 0; i < 3000; ++i) {
+    double t0 = Now();
+    SampleOnce(floorConn.get(), root, x, y, px);
+    floorUs.push_back((Now() - t0) * 1e6);
+  }
+
+  Recorder rec;
+  double start = Now();
+  rec.warmEnd = start + 1;
+  rec.end = start + 1 + seconds;
+  rec.ticks.reserve(static_cast<std::size_t>(seconds * 200 + 400));
+  rec.paints.reserve(rec.ticks.capacity());
+
+  // The pointer mover on its own connection, as another client would be.
+  std::vector<Move> moves;
+  moves.reserve(rec.ticks.capacity());
+  std::atomic<bool> stop{false};
+  std::thread mover([&] {
+    xcb_window_t moverRoot = 0;
+    int w = 0, h = 0;
+    XcbConnection c = Connect(moverRoot, w, h);
+    if (!c) return;
+    PaintStripes(c.get(), moverRoot, w, h);
+    int row = h - 40;
+    long step = 0;
+    for (double t = Now(); !stop.load(); t += 0.01, ++step) {
+      SleepUntil(t);
+      int mx = MoverX(step, w);
+      MovePointer(c.get(), moverRoot, mx, row);
+      moves.push_back({Now(), StripeColor(mx / kStripeWidth)});
+    }
+  });
+
+  long long cpuStart = -1, cpuEnd = -1;
+  int status = 0;
+  {
+    BenchPlatform bench(*platform, rec);
+    Program program(bench);
+    program.Start();
+    // The main thread only: the mover thread's own work is not the program's.
+    cpuStart = CpuTicksOfTask(getpid(), getpid());
+    status = bench.Forms().Run();
+    cpuEnd = CpuTicksOfTask(getpid(), getpid());
+  }
+  stop = true;
+  mover.join();
+
+  std::vector<double> tickUs, tickPaintUs, cursorUs, pixelUs;
+  std::size_t measured = 0;
+  for (const TickTimes& t : rec.ticks) {
+    if (t.start < rec.warmEnd) continue;
+    ++measured;
+    tickUs.push_back((t.ticked - t.start) * 1e6);
+    tickPaintUs.push_back((t.painted - t.start) * 1e6);
+    if (t.cursor > 0) cursorUs.push_back((t.cursor - t.start) * 1e6);
+    if (t.pixel > 0 && t.cursor > 0) pixelUs.push_back((t.pixel - t.cursor) * 1e6);
+  }
+  std::vector<Move> warmMoves;
+  for (const Move& m : moves) {
+    if (m.t >= rec.warmEnd && m.t < rec.end - 0.05) warmMoves.push_back(m);
+  }
+  std::vector<Paint> warmPaints;
+  std::size_t changes = 0;
+  std::uint32_t last = kInvalidColor;
+  for (const Paint& p : rec.paints) {
+    if (p.t < rec.warmEnd) continue;
+    warmPaints.push_back(p);
+    if (p.color != last) ++changes;
+    last = p.color;
+  }
+  LagFigures lag = MatchLag(warmMoves, warmPaints);
+  double span = rec.ticks.empty() ? 0 : rec.ticks.back().start - rec.warmEnd;
+
+  PrintSummary("floor_us", floorUs);
+  PrintSummary("tick_us", tickUs);
+  PrintSummary("tick_paint_us", tickPaintUs);
+  PrintSummary("tick_to_cursor_us", cursorUs);
+  PrintSummary("tick_pixel_us", pixelUs);
+  PrintSummary("lag_ms", lag.lagsMs);
+  std::printf("lag_unmatched %zu of %zu\n", lag.unmatched, warmMoves.size());
+  std::printf("ticks_per_s %.1f\n", span > 0 ? static_cast<double>(measured) / span : 0);
+  std::printf("swatch_writes_per_s %.1f\n", span > 0 ? static_cast<double>(warmPaints.size()) / span : 0);
+  std::printf("swatch_changes_per_s %.1f\n", span > 0 ? static_cast<double>(changes) / span : 0);
+  double cpuUsPerTick = 0;
+  if (cpuStart >= 0 && cpuEnd >= 0 && !rec.ticks.empty()) {
+    cpuUsPerTick = static_cast<double>(cpuEnd - cpuStart) / static_cast<double>(sysconf(_SC_CLK_TCK)) * 1e6 /
+                   static_cast<double>(rec.ticks.size());
+  }
+  std::printf("cpu_us_per_tick %.1f (main thread)\n", cpuUsPerTick);
+  std::printf("exit_status %d\n", status);
+  return 0;
+}
