@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Builds the Debian package, checks its fields and contents, installs it with apt-get (as a user would),
+# validates the installed desktop entry, metainfo and man page, and runs the smoke test of the INSTALLED
+# program under a private X server. Then makes and checks the Windows zip when a win32 build exists.
+# Needs root or sudo for apt-get.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build/pkg
+failures=0
+fail() { echo "package: FAIL: $*"; failures=$((failures + 1)); }
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTINTVALE_BACKEND=qt -DTINTVALE_WERROR=ON >/dev/null
+cmake --build "$build" -j "$(nproc)"
+rm -f "$build"/tintvale_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+arch=$(dpkg --print-architecture)
+deb=$PWD/$build/tintvale_${version}_${arch}.deb
+[ -f "$deb" ] || { echo "package: FAIL: cpack did not make $deb"; ls "$build"/*.deb 2>/dev/null; exit 1; }
+echo "package: built ${deb#"$PWD"/}"
+
+# Control fields: name, version, and dependencies both computed (shared libraries) and declared
+# (the X11 platform plugin that Qt loads at run time, the Japanese font).
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = tintvale ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', want $version"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)', want $arch"
+depends=$(field Depends)
+for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libxcb1 qt6-qpa-plugins fonts-noto-cjk; do
+  grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
+done
+
+# Contents: every installed path, with the program executable and nothing under a build path.
+contents=$(dpkg-deb -c "$deb")
+while read -r path; do
+  grep -q " \./usr/$path\$" <<<"$contents" || fail "the package lacks /usr/$path"
+done <<'PATHS'
+bin/tintvale
+share/applications/org.tintvale.tintvale.desktop
+share/metainfo/org.tintvale.tintvale.metainfo.xml
+share/man/man1/tintvale.1.gz
+share/icons/hicolor/32x32/apps/tintvale.png
+share/icons/hicolor/48x48/apps/tintvale.png
+share/icons/hicolor/64x64/apps/tintvale.png
+share/icons/hicolor/128x128/apps/tintvale.png
+share/icons/hicolor/256x256/apps/tintvale.png
+share/doc/tintvale/copyright
+share/doc/tintvale/README.md
+share/doc/tintvale/CHANGELOG.md
+PATHS
+grep -Eq '^-rwxr-xr-x root/root .* \./usr/bin/tintvale$' <<<"$contents" ||
+  fail "/usr/bin/tintvale is not an executable owned by root: $(grep bin/tintvale <<<"$contents")"
+grep -Eq '^d(.{4}w|.{7}w)' <<<"$contents" && fail "group- or world-writable directories in the package"
+
+# Install as a user would. A copy left from an earlier run goes first, so this build is what gets tested.
+if dpkg-query -W -f='${Status}' tintvale 2>/dev/null | grep -q 'install ok installed'; then
+  $sudo apt-get remove -y -qq tintvale >/dev/null
+fi
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$deb" >/dev/null
+installed=$(command -v tintvale) || { echo "package: FAIL: tintvale is not on PATH after installing"; exit 1; }
+[ "$installed" = /usr/bin/tintvale ] || fail "tintvale on PATH is $installed, not /usr/bin/tintvale"
+echo "package: installed $(dpkg-query -W -f='${Package} ${Version}' tintvale)"
+
+# The validators must report no error and no warning. desktop-file-validate's one hint says that
+# Graphics and Utility are both main categories, which is the menu placement wanted.
+desktop=/usr/share/applications/org.tintvale.tintvale.desktop
+report=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $report"
+grep -v ': hint: ' <<<"$report" | grep -q . && fail "desktop-file-validate: $report"
+grep -qx 'Exec=tintvale' "$desktop" || fail "the desktop entry does not start plain tintvale"
+metainfo=/usr/share/metainfo/org.tintvale.tintvale.metainfo.xml
+report=$(appstreamcli validate --no-net --strict "$metainfo" 2>&1) || fail "appstreamcli validate: $report"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
+grep -q '<screenshots>' "$metainfo" && fail "the metainfo has screenshots"
+man -w tintvale >/dev/null 2>&1 || fail "man does not find tintvale(1)"
+report=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
+         /usr/share/man/man1/tintvale.1.gz 2>&1 >/dev/null)
+[ -z "$report" ] || fail "man page warnings: $report"
+echo "package: validators passed (desktop entry, metainfo, man page)"
+
+if [ $failures -eq 0 ]; then
+  scripts/with-x.sh packaging/smoke-test.sh /usr/bin/tintvale || fail "smoke test of the installed program"
+fi
+
+# The Windows zip: from the i686 build that the Windows tests made, if there is one.
+if [ -f build/win32/CMakeCache.txt ] && grep -q '^TINTVALE_BACKEND:STRING=win32' build/win32/CMakeCache.txt; then
+  cmake --build build/win32 -j "$(nproc)" >/dev/null
+  rm -f build/win32/tintvale-*.zip
+  (cd build/win32 && cpack -G ZIP >/dev/null)
+  zip=build/win32/tintvale-${version}-win32.zip
+  if [ ! -f "$zip" ]; then
+    fail "cpack did not make $zip"
+  else
+    listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
+    want="tintvale-${version}-win32/ tintvale-${version}-win32/CHANGELOG.md tintvale-${version}-win32/LICENSE.txt"
+    want+=" tintvale-${version}-win32/README.md tintvale-${version}-win32/tintvale.exe "
+    [ "$listing" = "$want" ] || [ "$listing" = "${want#*/ }" ] || fail "zip holds: $listing; want: $want"
+    exe=$(mktemp -d)
+    unzip -q -o "$zip" -d "$exe"
+    file "$exe/tintvale-${version}-win32/tintvale.exe" | grep -q 'PE32 executable (GUI) Intel 80386' ||
+      fail "tintvale.exe is not a 32-bit x86 GUI program: $(file -b "$exe"/*/tintvale.exe)"
+    # One program file: it may import only DLLs that every Windows has.
+    dlls=$(i686-w64-mingw32-objdump -p "$exe"/*/tintvale.exe | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+    for dll in $dlls; do
+      case $dll in
+        kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | comctl32.dll | comdlg32.dll | \
+          ole32.dll | oleaut32.dll | msvcrt.dll | uxtheme.dll | imm32.dll | shlwapi.dll | version.dll) ;;
+        *) fail "tintvale.exe needs $dll, which is not shipped" ;;
+      esac
+    done
+    rm -rf "$exe"
+    echo "package: $zip holds $listing"
+  fi
+else
+  echo "package: no win32 build (build/win32), Windows zip not made"
+fi
+
+if [ $failures -ne 0 ]; then
+  echo "package: $failures check(s) failed"
+  exit 1
+fi
+echo "package: all checks passed"
