@@ -135,6 +135,7 @@ TEST_F(RegStore, EachValueLineGivesItsTypeAndBytesOrNothing) {
       // Malformed: the line is skipped.
       {R"("V"="bad \q escape")", std::nullopt},
       {R"("V"="unterminated)", std::nullopt},
+      {"\"V\"=\"a line break inside a string \\\r\n is no continuation\"", std::nullopt},
       {R"("V"="text" trailing)", std::nullopt},
       {R"("V"=unquoted)", std::nullopt},
       {R"("V" "no sign")", std::nullopt},
