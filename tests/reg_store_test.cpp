@@ -242,6 +242,18 @@ TEST_F(RegStore, TheFirstFileThatHoldsTheKeyAnswers) {
   }
 }
 
+TEST_F(RegStore, AnEditedFileIsSeenAtTheNextLookup) {
+  const fs::path file = dir_ / "registry.reg";
+  RegFileRegistry reg({file});
+  EXPECT_EQ(Describe(Lookup(reg, u"SOFTWARE\\Test", u"V")), "missing");
+  Write("registry.reg", kHeader + kSection + "\"V\"=\"first\"\r\n");
+  EXPECT_EQ(Describe(Lookup(reg, u"SOFTWARE\\Test", u"V")), Describe(Found{kRegSz, Sz("first")}));
+  Write("registry.reg", kHeader + kSection + "\"V\"=dword:00000002\r\n");
+  EXPECT_EQ(Describe(Lookup(reg, u"SOFTWARE\\Test", u"V")), Describe(Found{kRegDword, {2, 0, 0, 0}}));
+  fs::remove(file);
+  EXPECT_EQ(Describe(Lookup(reg, u"SOFTWARE\\Test", u"V")), "missing");
+}
+
 TEST_F(RegStore, KeysOpenLikeTheRegistrysOwn) {
   RegFileRegistry reg({Write("r.reg", kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Tool]\r\n"
                                                 "\"V\"=\"machine\"\r\n"

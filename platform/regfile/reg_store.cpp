@@ -273,12 +273,15 @@ std::optional<RegKeyMap> ReadFile(const std::filesystem::path& file) {
   std::error_code ec;
   // Only a regular file: a FIFO or a device would block or never end.
   if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+  const auto size = std::filesystem::file_size(file, ec);
+  if (ec || size > kRegMaxFileBytes) return std::nullopt;  // too large to be a registry file of this program
   std::ifstream in(file, std::ios::binary);
   if (!in) return std::nullopt;
-  std::string bytes(kRegMaxFileBytes + 1, '\0');
+  // One byte more than the size: a file that grew meanwhile past the limit is still refused.
+  std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   const auto got = static_cast<std::size_t>(in.gcount());
-  if (got > kRegMaxFileBytes) return std::nullopt;  // too large to be a registry file of this program
+  if (got > kRegMaxFileBytes) return std::nullopt;
   bytes.resize(got);
   return ParseRegFile(bytes);
 }
@@ -370,11 +373,7 @@ RegKeyMap ParseRegFile(std::string_view fileBytes) {
   return keys;
 }
 
-RegFileRegistry::RegFileRegistry(const std::vector<std::filesystem::path>& files) {
-  for (const auto& file : files) {
-    if (auto keys = ReadFile(file)) files_.push_back(std::move(*keys));
-  }
-}
+RegFileRegistry::RegFileRegistry(std::vector<std::filesystem::path> files) : files_(std::move(files)) {}
 
 std::vector<std::filesystem::path> RegFileRegistry::XdgRegistryFiles() {
   const std::filesystem::path relative = std::filesystem::path("tintvale") / "registry.reg";
@@ -409,19 +408,24 @@ long RegFileRegistry::OpenKey(std::uint32_t root, const Text& keyName, std::uint
   const std::string rest = JoinParts(TextToUtf8(keyName));
   if (!rest.empty()) path += '\\' + rest;
 
-  const RegKey* found = nullptr;
-  for (const RegKeyMap& file : files_) {
-    const auto it = file.find(path);
-    if (it == file.end()) continue;
+  // The first file that names the key answers; one that only holds a key below it makes it exist, empty,
+  // unless a later file names it.
+  bool exists = false;
+  for (const auto& file : files_) {
+    const auto keys = ReadFile(file);
+    if (!keys) continue;
+    const auto it = keys->find(path);
+    if (it == keys->end()) continue;
     if (it->second.named) {
-      found = &it->second;
-      break;
+      if (access & kWriteRights) return kErrorAccessDenied;
+      key = std::make_unique<RegFileKey>(it->second.values);
+      return kErrorSuccess;
     }
-    if (!found) found = &it->second;  // exists on the path of a key; a later file may name it
+    exists = true;
   }
-  if (!found) return kErrorFileNotFound;
+  if (!exists) return kErrorFileNotFound;
   if (access & kWriteRights) return kErrorAccessDenied;
-  key = std::make_unique<RegFileKey>(found->values);
+  key = std::make_unique<RegFileKey>(std::map<std::string, RegValue>{});
   return kErrorSuccess;
 }
 

@@ -43,8 +43,9 @@ RegKeyMap ParseRegFile(std::string_view fileBytes);
 
 class RegFileRegistry : public Registry {
  public:
-  // Files that cannot be read are treated as empty. They are read once, here.
-  explicit RegFileRegistry(const std::vector<std::filesystem::path>& files);
+  // The files are read again at every OpenKey, so an edit is seen at the next lookup without a restart,
+  // as with the registry itself; a file that cannot be read is treated as empty.
+  explicit RegFileRegistry(std::vector<std::filesystem::path> files);
   virtual ~RegFileRegistry() = default;
 
   // tintvale/registry.reg under $XDG_CONFIG_HOME (default ~/.config), then under each of $XDG_CONFIG_DIRS
@@ -56,7 +57,7 @@ class RegFileRegistry : public Registry {
   Text DecodeNarrow(const std::vector<std::uint8_t>& bytes) override;
 
  private:
-  std::vector<RegKeyMap> files_;
+  std::vector<std::filesystem::path> files_;
 };
 
 }  // namespace tintvale
