@@ -1,0 +1,567 @@
+#include "platform/qt/qt_forms.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QWindow>
+#include <QtWidgets/qdrawutil.h>
+#include <algorithm>
+#include <climits>
+#include <map>
+
+#include "resources/icon.h"
+
+namespace tintvale::qt {
+namespace {
+
+QString ToQString(const Text& t) {
+  return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
+}
+
+Text FromQString(const QString& s) { return Text(reinterpret_cast<const char16_t*>(s.utf16()), s.size()); }
+
+QColor ToQColor(ColorValue c) {
+  if (c == kButtonFaceColor) return QApplication::palette().color(QPalette::Button);
+  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
+}
+
+QRect TwipsRect(int left, int top, int width, int height) {
+  return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+}
+
+QFont ToQFont(const FontSpec& spec) {
+  QFont f = QApplication::font();
+  if (spec.families.empty()) return f;
+  QStringList families;
+  for (const Text& family : spec.families) families << ToQString(family);
+  f.setFamilies(families);
+  if (spec.pointSize > 0) f.setPointSize(spec.pointSize);
+  // Qt 6 weights use the same 100..900 scale as the layout.
+  f.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 1, 1000)));
+  f.setItalic(spec.italic);
+  f.setUnderline(spec.underline);
+  f.setStrikeOut(spec.strikeout);
+  return f;
+}
+
+// Where a window's events go; shared with the widgets' callbacks, which outlive the NativeWindow until
+// the widgets are deleted. events is null once the window is destroyed.
+struct Sink {
+  WindowEvents* events = nullptr;
+  QtToolkit* toolkit = nullptr;
+};
+using SinkPtr = std::shared_ptr<Sink>;
+
+template <typename F>
+void Raise(const SinkPtr& sink, F&& call) {
+  SinkPtr keep = sink;  // the callback that holds it may be deleted by the handler
+  if (!keep->events) return;
+  keep->toolkit->Dispatch([&] {
+    if (keep->events) call(*keep->events);
+  });
+}
+
+// A single-line text box that raises KeyPress for each character before it handles the key.
+class TextBox : public QLineEdit {
+ public:
+  TextBox(QWidget* parent, SinkPtr sink, int id) : QLineEdit(parent), sink_(std::move(sink)), id_(id) {
+    // QLineEdit's default limit is 32767 characters; a text box has none.
+    setMaxLength(INT_MAX);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    const QString chars = e->text();
+    // Keys without a character (arrows, F keys, Delete's DEL) raise no KeyPress. Return, keypad Enter and
+    // Ctrl+M all carry "\r" from X11.
+    if (chars.isEmpty() || chars == QStringLiteral("\x7f") || !sink_->events) {
+      QLineEdit::keyPressEvent(e);
+      return;
+    }
+    SinkPtr keep = sink_;
+    QPointer<TextBox> self(this);
+    QString replacement;
+    bool changed = false;
+    for (QChar ch : chars) {
+      std::int16_t code = static_cast<std::int16_t>(ch.unicode());
+      const std::int16_t typed = code;
+      Raise(keep, [&](WindowEvents& ev) { ev.KeyPress(id_, code); });
+      // The handler closed the window: the key goes nowhere.
+      if (!keep->events || !self) return;
+      changed = changed || code != typed;
+      if (code != 0 && code != 13) replacement += QChar(static_cast<char16_t>(code));
+    }
+    if (!changed) {
+      QLineEdit::keyPressEvent(e);  // ignores Enter, which then reaches the window (default button)
+    } else if (!replacement.isEmpty()) {
+      insert(replacement);
+    }
+  }
+
+ private:
+  SinkPtr sink_;
+  int id_;
+};
+
+// A picture box: a sunken two-pixel border round a background colour, and optionally the program icon.
+class PictureBox : public QWidget {
+ public:
+  PictureBox(QWidget* parent, bool showsIcon) : QWidget(parent), showsIcon_(showsIcon) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (showsIcon_) icon_ = ProgramQIcon().pixmap(IconImage::kSize, IconImage::kSize);
+  }
+  bool SetColor(ColorValue c) {
+    if (c == color_) return false;
+    color_ = c;
+    update();
+    return true;
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QColor back = color_ == kDefaultColor ? palette().color(QPalette::Button) : ToQColor(color_);
+    p.fillRect(rect().adjusted(2, 2, -2, -2), back);
+    qDrawWinPanel(&p, rect(), palette(), true, nullptr);
+    if (showsIcon_) p.drawPixmap(2, 2, icon_);
+  }
+
+ private:
+  bool showsIcon_;
+  ColorValue color_ = kDefaultColor;
+  QPixmap icon_;
+};
+
+// A line control: a child that paints only its line and lets the mouse through.
+class LineShape : public QWidget {
+ public:
+  LineShape(QWidget* parent, const ControlLayout& c) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    from_ = QPoint(TwipsToPixels(c.left), TwipsToPixels(c.top));
+    to_ = QPoint(TwipsToPixels(c.width), TwipsToPixels(c.height));
+    width_ = std::max(1, c.lineWidthPx);
+    color_ = c.foreColor == kDefaultColor ? QColor(Qt::black) : ToQColor(c.foreColor);
+    const QRect box = QRect(from_, to_).normalized().adjusted(0, 0, width_, width_);
+    setGeometry(box);
+    from_ -= box.topLeft();
+    to_ -= box.topLeft();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    if (from_.y() == to_.y()) {
+      // A rule: width_ rows from the line's y downwards, as wide as the line is long.
+      p.fillRect(QRect(std::min(from_.x(), to_.x()), from_.y(), std::abs(to_.x() - from_.x()), width_), color_);
+    } else if (from_.x() == to_.x()) {
+      p.fillRect(QRect(from_.x(), std::min(from_.y(), to_.y()), width_, std::abs(to_.y() - from_.y())), color_);
+    } else {
+      p.setPen(QPen(color_, width_));
+      p.drawLine(from_, to_);
+    }
+  }
+
+ private:
+  QPoint from_;
+  QPoint to_;
+  int width_ = 1;
+  QColor color_;
+};
+
+// The top-level widget: the close box asks the runtime, Enter and Esc press the default and cancel buttons.
+class FormWidget : public QWidget {
+ public:
+  explicit FormWidget(SinkPtr sink) : sink_(std::move(sink)) {}
+  QPushButton* defaultButton = nullptr;
+  QPushButton* cancelButton = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    // The runtime unloads the window (and destroys it) or keeps it; Qt itself must not hide it.
+    e->ignore();
+    Raise(sink_, [](WindowEvents& ev) { ev.CloseRequested(); });
+  }
+  void keyPressEvent(QKeyEvent* e) override {
+    const auto plain = e->modifiers() & ~Qt::KeypadModifier;
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && plain == Qt::NoModifier) {
+      // A focused button takes Enter itself; otherwise the default button does.
+      auto* focused = qobject_cast<QPushButton*>(focusWidget());
+      if (QPushButton* b = focused ? focused : defaultButton) {
+        b->click();
+        return;
+      }
+    } else if (e->key() == Qt::Key_Escape && plain == Qt::NoModifier && cancelButton) {
+      cancelButton->click();
+      return;
+    }
+    QWidget::keyPressEvent(e);
+  }
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::WindowActivate) {
+      Raise(sink_, [](WindowEvents& ev) { ev.GotFocus(kWindowItself); });
+    }
+    return QWidget::event(e);
+  }
+
+ private:
+  SinkPtr sink_;
+};
+
+// Raises GotFocus when a control takes the focus (not when its window is merely activated again).
+class FocusWatch : public QObject {
+ public:
+  FocusWatch(QObject* parent, SinkPtr sink) : QObject(parent), sink_(std::move(sink)) {}
+  void Watch(QWidget* w, int id) {
+    ids_[w] = id;
+    w->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* obj, QEvent* e) override {
+    if (e->type() == QEvent::FocusIn) {
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+      auto it = ids_.find(obj);
+      if (it != ids_.end() && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+        const int id = it->second;
+        Raise(sink_, [id](WindowEvents& ev) { ev.GotFocus(id); });
+      }
+    }
+    return false;
+  }
+
+ private:
+  SinkPtr sink_;
+  std::map<QObject*, int> ids_;
+};
+
+class QtWindow : public NativeWindow {
+ public:
+  QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events);
+  ~QtWindow() override;
+
+  void Show() override;
+  void SetCaption(int control, const Text& caption) override;
+  Text GetText(int control) const override;
+  void SetText(int control, const Text& text) override;
+  void SetBackColor(int control, ColorValue color) override;
+  int CheckValue(int control) const override;
+  void SetFocus(int control) override;
+  void SetTimer(int control, bool enabled, int intervalMs) override;
+
+  QWidget* Widget() { return form_.get(); }
+  QObject* Control(int control) { return controls_.at(control); }
+
+ private:
+  QtToolkit& toolkit_;
+  SinkPtr sink_;
+  std::unique_ptr<FormWidget> form_;
+  std::vector<ControlKind> kinds_;
+  std::vector<QObject*> controls_;  // owned by form_
+  QPoint origin_;
+  bool shownOnce_ = false;
+};
+
+QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events)
+    : toolkit_(toolkit), sink_(std::make_shared<Sink>(Sink{&events, &toolkit})) {
+  form_ = std::make_unique<FormWidget>(sink_);
+  FormWidget* form = form_.get();
+  // Title, system menu and close box; no minimize or maximize box (window managers that honour the
+  // Motif hints leave those buttons out).
+  form->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                       Qt::WindowCloseButtonHint);
+  form->setWindowTitle(ToQString(layout.caption));
+  if (layout.showsIcon) form->setWindowIcon(ProgramQIcon());
+  form->setFixedSize(TwipsToPixels(layout.clientWidth), TwipsToPixels(layout.clientHeight));
+  origin_ = QPoint(TwipsToPixels(layout.originLeft), TwipsToPixels(layout.originTop));
+  form->setAutoFillBackground(true);
+  form->setBackgroundRole(QPalette::Button);
+
+  auto* focus = new FocusWatch(form, sink_);
+  std::vector<std::pair<int, QWidget*>> tabOrder;
+  for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+    const ControlLayout& c = layout.controls[i];
+    const int id = static_cast<int>(i);
+    const QRect geometry = TwipsRect(c.left, c.top, c.width, c.height);
+    QObject* object = nullptr;
+    QWidget* focusable = nullptr;
+    switch (c.kind) {
+      case ControlKind::Timer: {
+        auto* timer = new QTimer(form);
+        // Coarse timers may fire up to 5% late; the sampling interval is meant to be kept.
+        timer->setTimerType(Qt::PreciseTimer);
+        SinkPtr sink = sink_;
+        QObject::connect(timer, &QTimer::timeout, timer,
+                         [sink, id] { Raise(sink, [id](WindowEvents& ev) { ev.TimerTick(id); }); });
+        object = timer;
+        break;
+      }
+      case ControlKind::TextBox: {
+        auto* box = new TextBox(form, sink_, id);
+        box->setGeometry(geometry);
+        box->setText(ToQString(c.caption));
+        box->setCursorPosition(0);
+        if (c.backColor != kDefaultColor) {
+          QPalette pal = box->palette();
+          pal.setColor(QPalette::Base, ToQColor(c.backColor));
+          box->setPalette(pal);
+        }
+        SinkPtr sink = sink_;
+        QObject::connect(box, &QLineEdit::textChanged, box,
+                         [sink, id] { Raise(sink, [id](WindowEvents& ev) { ev.TextChanged(id); }); });
+        object = focusable = box;
+        break;
+      }
+      case ControlKind::CheckBox: {
+        auto* check = new QCheckBox(ToQString(c.caption), form);
+        check->setGeometry(geometry);
+        SinkPtr sink = sink_;
+        // clicked comes from the user only and after the value has changed.
+        QObject::connect(check, &QCheckBox::clicked, check,
+                         [sink, id] { Raise(sink, [id](WindowEvents& ev) { ev.Click(id); }); });
+        object = focusable = check;
+        break;
+      }
+      case ControlKind::CommandButton: {
+        auto* button = new QPushButton(ToQString(c.caption), form);
+        button->setGeometry(geometry);
+        button->setAutoDefault(false);
+        if (c.isDefault) {
+          button->setDefault(true);
+          form->defaultButton = button;
+        }
+        if (c.isCancel) form->cancelButton = button;
+        SinkPtr sink = sink_;
+        QObject::connect(button, &QPushButton::clicked, button,
+                         [sink, id] { Raise(sink, [id](WindowEvents& ev) { ev.Click(id); }); });
+        object = focusable = button;
+        break;
+      }
+      case ControlKind::PictureBox: {
+        auto* picture = new PictureBox(form, c.showsIcon);
+        picture->setGeometry(geometry);
+        if (c.backColor != kDefaultColor) picture->SetColor(c.backColor);
+        object = focusable = picture;
+        break;
+      }
+      case ControlKind::Label: {
+        auto* label = new QLabel(ToQString(c.caption), form);
+        label->setTextFormat(Qt::PlainText);
+        label->setGeometry(geometry);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        label->setFocusPolicy(Qt::NoFocus);
+        label->setFont(ToQFont(c.font));
+        if (c.foreColor != kDefaultColor) {
+          QPalette pal = label->palette();
+          pal.setColor(QPalette::WindowText, ToQColor(c.foreColor));
+          label->setPalette(pal);
+        }
+        object = label;
+        break;
+      }
+      case ControlKind::Line:
+        object = new LineShape(form, c);
+        break;
+    }
+    if (focusable) {
+      focus->Watch(focusable, id);
+      tabOrder.emplace_back(c.tabIndex, focusable);
+    }
+    controls_.push_back(object);
+    kinds_.push_back(c.kind);
+  }
+  std::stable_sort(tabOrder.begin(), tabOrder.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < tabOrder.size(); ++i) QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+}
+
+QtWindow::~QtWindow() {
+  // This may run inside one of this window's own handlers (a close handled by a tick's pump): silence
+  // and hide the window now, and let the toolkit delete the widgets once that handler has returned.
+  sink_->events = nullptr;
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    if (kinds_[i] == ControlKind::Timer) static_cast<QTimer*>(controls_[i])->stop();
+  }
+  form_->hide();
+  toolkit_.Retire(std::move(form_));
+}
+
+void QtWindow::Show() {
+  if (!shownOnce_) {
+    // First shown with its client area at the layout's origin (not where the window manager would put it).
+    // setGeometry on a top-level widget places its client area, which is what the layout's origin means.
+    form_->setGeometry(QRect(origin_, form_->size()));
+    shownOnce_ = true;
+  }
+  form_->show();
+  form_->raise();
+  form_->activateWindow();
+}
+
+void QtWindow::SetCaption(int control, const Text& caption) {
+  const QString q = ToQString(caption);
+  if (control == kWindowItself) {
+    if (form_->windowTitle() != q) form_->setWindowTitle(q);
+    return;
+  }
+  QObject* o = controls_.at(control);
+  if (auto* label = qobject_cast<QLabel*>(o)) {
+    if (label->text() != q) label->setText(q);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(o)) {
+    if (button->text() != q) button->setText(q);
+  } else if (qobject_cast<QLineEdit*>(o)) {
+    SetText(control, caption);
+  }
+}
+
+Text QtWindow::GetText(int control) const {
+  if (control == kWindowItself) return FromQString(form_->windowTitle());
+  QObject* o = controls_.at(control);
+  if (auto* edit = qobject_cast<QLineEdit*>(o)) return FromQString(edit->text());
+  if (auto* label = qobject_cast<QLabel*>(o)) return FromQString(label->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(o)) return FromQString(button->text());
+  return Text();
+}
+
+void QtWindow::SetText(int control, const Text& text) {
+  auto* edit = qobject_cast<QLineEdit*>(controls_.at(control));
+  if (!edit) {
+    if (kinds_.at(control) != ControlKind::TextBox) SetCaption(control, text);
+    return;
+  }
+  const QString q = ToQString(text);
+  if (edit->text() == q) return;
+  edit->setText(q);
+  // A set text shows from its start with the caret there, as a text box does; QLineEdit would scroll to
+  // the end and hide the x of "x<Tab>y" in the narrow coordinate box.
+  edit->setCursorPosition(0);
+}
+
+void QtWindow::SetBackColor(int control, ColorValue color) {
+  if (auto* picture = dynamic_cast<PictureBox*>(controls_.at(control))) {
+    picture->SetColor(color);  // repaints only for a new colour
+  } else if (auto* edit = qobject_cast<QLineEdit*>(controls_.at(control))) {
+    const QColor c = ToQColor(color);
+    if (edit->palette().color(QPalette::Base) == c) return;
+    QPalette pal = edit->palette();
+    pal.setColor(QPalette::Base, c);
+    edit->setPalette(pal);
+  }
+}
+
+int QtWindow::CheckValue(int control) const {
+  auto* check = qobject_cast<QCheckBox*>(controls_.at(control));
+  if (!check) return 0;
+  switch (check->checkState()) {
+    case Qt::Checked: return 1;
+    case Qt::PartiallyChecked: return 2;
+    default: return 0;
+  }
+}
+
+void QtWindow::SetFocus(int control) {
+  if (auto* w = qobject_cast<QWidget*>(controls_.at(control))) {
+    if (!w->hasFocus()) w->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void QtWindow::SetTimer(int control, bool enabled, int intervalMs) {
+  auto* timer = qobject_cast<QTimer*>(controls_.at(control));
+  if (!timer) return;
+  if (enabled) {
+    timer->start(std::max(1, intervalMs));  // start() restarts: a fresh interval
+  } else {
+    timer->stop();
+  }
+}
+
+}  // namespace
+
+QtToolkit::QtToolkit() {
+  sweep_.setSingleShot(true);
+  sweep_.setInterval(0);
+  QObject::connect(&sweep_, &QTimer::timeout, &sweep_, [this] { Sweep(); });
+  // The runtime decides when the program ends (no window of it loaded), not Qt.
+  QApplication::setQuitOnLastWindowClosed(false);
+}
+
+QtToolkit::~QtToolkit() { retired_.clear(); }
+
+std::unique_ptr<NativeWindow> QtToolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
+  return std::make_unique<QtWindow>(*this, layout, events);
+}
+
+void QtToolkit::Retire(std::unique_ptr<QWidget> window) {
+  retired_.push_back(std::move(window));
+  if (depth_ == 0) sweep_.start();
+}
+
+void QtToolkit::Sweep() {
+  // Deleted here, from the event loop, rather than with deleteLater(): Qt 6.4's GLib dispatcher keeps an
+  // object alive until exec() ends when deleteLater() and processEvents() meet in the same slot, and a
+  // tick's pump is exactly that.
+  if (depth_ != 0) return;  // a handler is still on the stack; its end starts the sweep again
+  std::vector<std::unique_ptr<QWidget>> doomed;
+  doomed.swap(retired_);
+  doomed.clear();
+}
+
+void QtToolkit::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+int QtToolkit::Run() {
+  // The last window may have been closed during start-up, before the loop ran.
+  const int status = quitRequested_ ? 0 : QApplication::exec();
+  quitRequested_ = false;
+  return status;
+}
+
+void QtToolkit::Quit() {
+  // exit() before exec() is forgotten by Qt, hence the flag.
+  quitRequested_ = true;
+  QCoreApplication::exit(0);
+}
+
+bool QtToolkit::SetClipboardText(const Text& text) {
+  // setText replaces every format in one step. Clearing first would let a clipboard manager take the
+  // emptied selection and win against Qt's older timestamp.
+  QGuiApplication::clipboard()->setText(ToQString(text));
+  return true;
+}
+
+Text QtToolkit::CommandLine() {
+  // Qt has already taken out its own options (-platform, -display, ...).
+  QStringList args = QCoreApplication::arguments();
+  if (!args.isEmpty()) args.removeFirst();
+  return FromQString(args.join(QLatin1Char(' ')));
+}
+
+QWidget* WindowWidget(NativeWindow& window) { return static_cast<QtWindow&>(window).Widget(); }
+
+QObject* ControlObject(NativeWindow& window, int control) { return static_cast<QtWindow&>(window).Control(control); }
+
+QIcon ProgramQIcon() {
+  const IconImage& icon = ProgramIcon();
+  QImage image(IconImage::kSize, IconImage::kSize, QImage::Format_RGB32);
+  for (int y = 0; y < IconImage::kSize; ++y) {
+    for (int x = 0; x < IconImage::kSize; ++x) {
+      const IconColor& c = icon.palette[icon.pixels[static_cast<std::size_t>(y * IconImage::kSize + x)]];
+      image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
+    }
+  }
+  return QIcon(QPixmap::fromImage(image));
+}
+
+}  // namespace tintvale::qt

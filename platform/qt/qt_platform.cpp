@@ -1,0 +1,100 @@
+// CreatePlatform for Linux: starts Qt on X11 (XWayland in a Wayland session) and gathers the services.
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/qt/qt_forms.h"
+#include "platform/qt/qt_system.h"
+#include "platform/qt/x11_screen.h"
+#include "platform/regfile/reg_store.h"
+
+namespace tintvale {
+namespace {
+
+bool EnvSet(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// True when an X server answers on $DISPLAY. Qt aborts when no platform plugin can start, so the
+// program looks first and says so itself.
+bool XServerReachable() {
+  if (!EnvSet("DISPLAY")) return false;
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  const bool ok = xcb_connection_has_error(c) == 0;
+  xcb_disconnect(c);
+  return ok;
+}
+
+class QtPlatform : public Platform {
+ public:
+  QtPlatform(int& argc, char** argv)
+      : app_(argc, argv),
+        screen_(Connection()),
+        registry_(RegFileRegistry::XdgRegistryFiles()) {
+    // Japanese captions in the default font take Japanese glyph forms whatever the locale: without a
+    // named fallback, fontconfig picks the CJK face by LANG (Chinese forms under zh_CN).
+    QFont font = QApplication::font();
+    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans Mono CJK JP")});
+    QApplication::setFont(font);
+  }
+
+  Toolkit& Forms() override { return toolkit_; }
+  ScreenServices& Screen() override { return screen_; }
+  Registry& Reg() override { return registry_; }
+  ProcessStarter& Processes() override { return processes_; }
+  FileTest& Files() override { return files_; }
+  MessageDialog& Messages() override { return messages_; }
+
+ private:
+  xcb_connection_t* Connection() {
+    // Under the offscreen and Wayland plugins the interface may exist while the connection is null.
+    auto* x11 = app_.nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+  }
+
+  // The application first and its windows' toolkit after it: destroyed in the reverse order.
+  QApplication app_;
+  qt::QtToolkit toolkit_;
+  qt::X11Screen screen_;
+  RegFileRegistry registry_;
+  qt::QtProcesses processes_;
+  qt::QtFiles files_;
+  qt::QtMessages messages_;
+};
+
+// argc must outlive QApplication, which keeps a reference to it.
+int g_argc = 0;
+
+}  // namespace
+
+std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
+  const bool platformChosen = EnvSet("QT_QPA_PLATFORM");
+  if (!platformChosen) {
+    // A Wayland session then runs the program on XWayland, where the screen can be read.
+    if (!XServerReachable() && !EnvSet("WAYLAND_DISPLAY")) {
+      std::fprintf(stderr, "tintvale: cannot open a display: no X server answers on DISPLAY=%s\n",
+                   EnvSet("DISPLAY") ? std::getenv("DISPLAY") : "(unset)");
+      return nullptr;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+  } else if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !XServerReachable()) {
+    std::fprintf(stderr, "tintvale: cannot open a display: no X server answers on DISPLAY=%s\n",
+                 EnvSet("DISPLAY") ? std::getenv("DISPLAY") : "(unset)");
+    return nullptr;
+  }
+  g_argc = argc;
+  auto platform = std::make_unique<QtPlatform>(g_argc, argv);
+  const QString name = QGuiApplication::platformName();
+  if (name.startsWith(QLatin1String("wayland"))) {
+    std::fputs("tintvale: running as a Wayland client: the screen's pixels and the pointer cannot be read\n", stderr);
+  } else if (name == QLatin1String("xcb") && EnvSet("WAYLAND_DISPLAY")) {
+    std::fputs("tintvale: Wayland session: pixels of Wayland-native windows cannot be read (they read as black)\n",
+               stderr);
+  }
+  return platform;
+}
+
+}  // namespace tintvale

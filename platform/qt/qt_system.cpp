@@ -1,0 +1,44 @@
+#include "platform/qt/qt_system.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+
+namespace tintvale::qt {
+namespace {
+
+QString LinuxPath(const Text& path) {
+  QString q(reinterpret_cast<const QChar*>(path.data()), static_cast<qsizetype>(path.size()));
+  q.replace(QLatin1Char('\\'), QLatin1Char('/'));
+  return q;
+}
+
+}  // namespace
+
+bool QtProcesses::Start(const Text& path) {
+  const QString program = LinuxPath(path);
+  if (program.isEmpty()) return false;
+  // execve of exactly this file: no shell, no splitting at blanks, not waited for.
+  return QProcess::startDetached(program, {});
+}
+
+bool QtFiles::NormalFileExists(const Text& path) {
+  const QString p = LinuxPath(path);
+  if (p.isEmpty()) return false;
+  // A fresh QFileInfo each time: one that once saw the file keeps saying so after it is gone.
+  const QFileInfo info(p);
+  // Hidden on Linux: the file's own name starts with a dot (hidden parent folders do not count).
+  return info.exists() && info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
+}
+
+void QtMessages::Show(const Text& message, const Text& title) {
+  QMessageBox box;
+  box.setIcon(QMessageBox::NoIcon);
+  box.setWindowTitle(QString(reinterpret_cast<const QChar*>(title.data()), static_cast<qsizetype>(title.size())));
+  box.setText(QString(reinterpret_cast<const QChar*>(message.data()), static_cast<qsizetype>(message.size())));
+  box.setTextFormat(Qt::PlainText);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+}  // namespace tintvale::qt

@@ -1,0 +1,160 @@
+#include "platform/qt/x11_screen.h"
+
+#include <xcb/xcb.h>
+
+#include <QWidget>
+#include <QWindow>
+#include <bit>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/qt/qt_forms.h"
+
+namespace tintvale::qt {
+namespace {
+
+// Every xcb reply and error is malloc'ed and must be freed.
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using XcbPtr = std::unique_ptr<T, FreeDeleter>;
+
+std::uint32_t ScaleChannel(std::uint32_t pixel, std::uint32_t mask) {
+  if (mask == 0) return 0;
+  const int shift = std::countr_zero(mask);
+  const std::uint32_t max = mask >> shift;
+  const std::uint32_t value = (pixel & mask) >> shift;
+  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(value) * 255u + max / 2) / max);
+}
+
+xcb_screen_t* ScreenOfRoot(xcb_connection_t* c, xcb_window_t root) {
+  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem; xcb_screen_next(&it)) {
+    if (it.data->root == root) return it.data;
+  }
+  return nullptr;
+}
+
+xcb_visualtype_t* FindVisual(xcb_screen_t* screen, xcb_visualid_t id) {
+  for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+    for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+      if (v.data->visual_id == id) return v.data;
+    }
+  }
+  return nullptr;
+}
+
+int BitsPerPixel(xcb_connection_t* c, std::uint8_t depth) {
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
+    if (f.data->depth == depth) return f.data->bits_per_pixel;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool ReadPixelValue(const std::uint8_t* data, std::size_t length, const PixelFormat& format, std::uint32_t& pixel) {
+  const int bytes = format.bitsPerPixel / 8;
+  if (bytes < 1 || bytes > 4 || format.bitsPerPixel % 8 != 0 || length < static_cast<std::size_t>(bytes)) {
+    return false;
+  }
+  pixel = 0;
+  for (int i = 0; i < bytes; ++i) {
+    const int index = format.msbFirst ? i : bytes - 1 - i;
+    pixel = (pixel << 8) | data[index];
+  }
+  return true;
+}
+
+ColorValue DecodeTrueColor(std::uint32_t pixel, const PixelFormat& format) {
+  return ScaleChannel(pixel, format.redMask) | ScaleChannel(pixel, format.greenMask) << 8 |
+         ScaleChannel(pixel, format.blueMask) << 16;
+}
+
+// The sampling session: reads pixels of the root the pointer is on.
+class X11ScreenContext : public ScreenContext {
+ public:
+  explicit X11ScreenContext(X11Screen& screen) : screen_(screen) {}
+
+  ColorValue Pixel(std::int32_t x, std::int32_t y) override {
+    xcb_connection_t* c = screen_.connection_;
+    if (!c || xcb_connection_has_error(c)) return kInvalidColor;
+    if (x < 0 || y < 0 || x > std::numeric_limits<std::int16_t>::max() || y > std::numeric_limits<std::int16_t>::max()) {
+      return kInvalidColor;
+    }
+    xcb_window_t root = screen_.pointerRoot_;
+    if (root == 0) root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_screen_t* screen = ScreenOfRoot(c, root);
+    if (!screen) return kInvalidColor;
+
+    xcb_generic_error_t* rawError = nullptr;
+    XcbPtr<xcb_get_image_reply_t> image(xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                      1, 1, ~0u),
+        &rawError));
+    XcbPtr<xcb_generic_error_t> error(rawError);
+    if (!image || error) return kInvalidColor;  // outside the root gives BadMatch
+
+    PixelFormat format;
+    format.bitsPerPixel = BitsPerPixel(c, image->depth);
+    format.msbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+    std::uint32_t pixel = 0;
+    const auto length = static_cast<std::size_t>(xcb_get_image_data_length(image.get()));
+    if (!ReadPixelValue(xcb_get_image_data(image.get()), length, format, pixel)) return kInvalidColor;
+    if (image->depth < 32) pixel &= (1u << image->depth) - 1u;
+
+    xcb_visualtype_t* visual = FindVisual(screen, image->visual ? image->visual : screen->root_visual);
+    if (visual && (visual->_class == XCB_VISUAL_CLASS_TRUE_COLOR || visual->_class == XCB_VISUAL_CLASS_DIRECT_COLOR)) {
+      format.redMask = visual->red_mask;
+      format.greenMask = visual->green_mask;
+      format.blueMask = visual->blue_mask;
+      return DecodeTrueColor(pixel, format);
+    }
+    // Palette visuals (depth 8): the pixel is an index into the root's colormap.
+    XcbPtr<xcb_query_colors_reply_t> colors(
+        xcb_query_colors_reply(c, xcb_query_colors(c, screen->default_colormap, 1, &pixel), &rawError));
+    error.reset(rawError);
+    if (!colors || error || xcb_query_colors_colors_length(colors.get()) < 1) return kInvalidColor;
+    const xcb_rgb_t rgb = *xcb_query_colors_colors(colors.get());
+    return static_cast<ColorValue>(rgb.red >> 8) | static_cast<ColorValue>(rgb.green >> 8) << 8 |
+           static_cast<ColorValue>(rgb.blue >> 8) << 16;
+  }
+
+ private:
+  X11Screen& screen_;
+};
+
+std::unique_ptr<ScreenContext> X11Screen::GetScreen() {
+  if (!connection_) return nullptr;  // not on X11 (offscreen, native Wayland)
+  return std::make_unique<X11ScreenContext>(*this);
+}
+
+bool X11Screen::CursorPos(ScreenPoint& point) {
+  if (!connection_ || xcb_connection_has_error(connection_)) return false;
+  const xcb_window_t anyRoot = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+  xcb_generic_error_t* rawError = nullptr;
+  XcbPtr<xcb_query_pointer_reply_t> reply(
+      xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, anyRoot), &rawError));
+  XcbPtr<xcb_generic_error_t> error(rawError);
+  if (!reply || error) return false;
+  // On another X screen the reply names that screen's root, with coordinates relative to it.
+  pointerRoot_ = reply->root;
+  point.x = reply->root_x;
+  point.y = reply->root_y;
+  return true;
+}
+
+void X11Screen::SetTopmost(NativeWindow& window, bool onTop) {
+  QWidget* w = WindowWidget(window);
+  Qt::WindowFlags flags = w->windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+  // In place: QWidget::setWindowFlags would hide the window and recreate it elsewhere. The QWindow's
+  // flags make Qt's xcb plugin send the _NET_WM_STATE request for the same mapped X window; the
+  // widget's own copy is only kept in step.
+  w->overrideWindowFlags(flags);
+  if (QWindow* handle = w->windowHandle()) handle->setFlags(flags);
+}
+
+}  // namespace tintvale::qt

@@ -1,0 +1,42 @@
+// Screen and window services on X11: the pointer and one pixel through xcb in physical root pixels, and
+// always-on-top through Qt's window flags. Without an xcb connection every read fails cleanly.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/services.h"
+
+struct xcb_connection_t;
+
+namespace tintvale::qt {
+
+// How a pixel of a root's image is laid out, as the X server describes it.
+struct PixelFormat {
+  int bitsPerPixel = 32;
+  bool msbFirst = false;  // the image's byte order
+  std::uint32_t redMask = 0;
+  std::uint32_t greenMask = 0;
+  std::uint32_t blueMask = 0;
+};
+
+// The pixel value stored in the first bitsPerPixel bits of data (8, 16, 24 or 32); false when too short.
+bool ReadPixelValue(const std::uint8_t* data, std::size_t length, const PixelFormat& format, std::uint32_t& pixel);
+// A true-colour pixel as 0x00BBGGRR, each channel scaled from its mask's width to 8 bits with rounding.
+ColorValue DecodeTrueColor(std::uint32_t pixel, const PixelFormat& format);
+
+class X11Screen : public ScreenServices {
+ public:
+  explicit X11Screen(xcb_connection_t* connection) : connection_(connection) {}
+
+  std::unique_ptr<ScreenContext> GetScreen() override;
+  bool CursorPos(ScreenPoint& point) override;
+  void SetTopmost(NativeWindow& window, bool onTop) override;
+
+ private:
+  friend class X11ScreenContext;
+  xcb_connection_t* connection_;
+  std::uint32_t pointerRoot_ = 0;  // the root the pointer was last seen on; 0 before the first look
+};
+
+}  // namespace tintvale::qt

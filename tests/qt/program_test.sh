@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# Drives the real program from outside with X clients, as a user would.
+# Usage: program_test.sh CASE TINTVALE SEND_CLOSE   (needs DISPLAY with a window manager; 77 = skipped)
+set -uo pipefail
+case_name=$1
+prog=$2
+send_close=$3
+
+tmp=$(mktemp -d /tmp/tintvale-test.XXXXXX)
+pid=""
+helpers=()
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  for h in "${helpers[@]}"; do kill "$h" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL [$case_name]: $*" >&2; [ -s "$tmp/stderr" ] && sed 's/^/  program: /' "$tmp/stderr" >&2; exit 1; }
+
+# Polls a command until it succeeds or the deadline (seconds) passes.
+wait_for() {
+  local seconds=$1; shift
+  local end=$((SECONDS + seconds))
+  until "$@"; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.02
+  done
+}
+
+visible_windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
+main_window() { windows_titled Tintvale | head -n1; }
+has_main_window() { [ -n "$(main_window)" ]; }
+# xdotool's name patterns do not match Japanese text reliably: compare _NET_WM_NAME exactly instead.
+windows_titled() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$pid" --name . 2>/dev/null); do
+    [ "$(xprop -id "$w" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$1\"" ] && echo "$w"
+  done
+}
+about_window() { windows_titled 'Tintvaleのﾊﾞｰｼﾞｮﾝ情報' | head -n1; }
+has_about_window() { [ -n "$(about_window)" ]; }
+no_about_window() { [ -z "$(about_window)" ]; }
+exited() { ! kill -0 "$pid" 2>/dev/null; }
+
+start() {
+  "$prog" "$@" 2>"$tmp/stderr" &
+  pid=$!
+  wait_for 20 has_main_window || fail "the main window did not appear"
+  wid=$(main_window)
+  # The entry box has the focus once the window is active.
+  xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+  wait_for 10 active_is "$wid" || fail "the main window did not become active"
+}
+# Left, top, width and height of a window's client area on the root (xdotool's own figure is off by
+# the frame under openbox).
+client_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2}
+                           /Height:/ {h=$2} END {print x, y, w, h}'
+}
+active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+
+# Ends the program through its close box and checks the exit status.
+close_and_expect_status_0() {
+  "$send_close" "$wid" || fail "could not send the close request"
+  wait_for 20 exited || fail "the program did not end after the close box"
+  wait "$pid"; local rc=$?
+  pid=""
+  [ "$rc" -eq 0 ] || fail "exit status $rc after the close box"
+}
+
+clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null; echo .)" = "$1." ]; }
+
+# Enter until the capture on the clipboard is the expected text: the first ticks after the pointer
+# moved may still hold the old pixel.
+capture_until_clipboard() {
+  local expected=$1
+  local end=$((SECONDS + 20))
+  until clipboard_is "$expected"; do
+    [ $SECONDS -lt $end ] || fail "clipboard holds '$(xclip -o -selection clipboard 2>/dev/null)', expected '$expected'"
+    xdotool key Return
+    wait_for 1 clipboard_is "$expected" && break
+  done
+}
+
+open_about() {
+  xdotool type --delay 20 '/info'
+  xdotool key Return
+  wait_for 20 has_about_window || fail "/info and Enter did not open the About box"
+  about=$(about_window)
+  wait_for 10 active_is "$about" || xdotool windowactivate --sync "$about" >/dev/null 2>&1
+}
+
+command -v xdotool >/dev/null && command -v xclip >/dev/null && command -v xprop >/dev/null || {
+  echo "SKIP: xdotool, xclip and xprop are needed" >&2; exit 77; }
+if [ "$case_name" != no_display ]; then
+  [ -n "${DISPLAY:-}" ] && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || {
+    echo "SKIP: needs an X display with a window manager" >&2; exit 77; }
+fi
+export XDG_CONFIG_HOME=$tmp/config XDG_CONFIG_DIRS=$tmp/config-dirs
+unset QT_QPA_PLATFORM
+
+case $case_name in
+  no_display)
+    env -u DISPLAY -u WAYLAND_DISPLAY "$prog" >"$tmp/stdout" 2>"$tmp/stderr"
+    rc=$?
+    [ "$rc" -eq 1 ] || fail "exit status $rc without a display, expected 1"
+    [ "$(wc -l <"$tmp/stderr")" -eq 1 ] || fail "expected one line on stderr, got: $(cat "$tmp/stderr")"
+    grep -qi display "$tmp/stderr" || fail "the message does not mention the display"
+    ;;
+
+  capture_hex_clipboard|capture_decimal_clipboard)
+    xsetroot -solid '#0A00AB'
+    if [ "$case_name" = capture_hex_clipboard ]; then start -c; expected='#0A00AB'; else start -d -c; expected='10,0,171'; fi
+    xdotool mousemove 20 30
+    capture_until_clipboard "$expected"
+    close_and_expect_status_0
+    ;;
+
+  capture_over_window)
+    xsetroot -solid '#000000'
+    convert -size 160x160 'xc:#12A5C3' "$tmp/patch.png"
+    display -title tintvale-patch -geometry +700+400 "$tmp/patch.png" &
+    helpers+=($!)
+    has_patch() { [ -n "$(visible_windows '^tintvale-patch$')" ]; }
+    wait_for 20 has_patch || fail "the colour patch did not appear"
+    patch=$(visible_windows '^tintvale-patch$' | head -n1)
+    read -r px py pw ph < <(client_geometry "$patch")
+    start -c
+    xdotool mousemove $((px + pw / 2)) $((py + ph / 2))
+    capture_until_clipboard '#12A5C3'
+    close_and_expect_status_0
+    ;;
+
+  topmost)
+    start
+    geometry() { xwininfo -id "$wid" | grep -E 'Absolute upper-left|Width|Height' | tr -s ' '; }
+    above() { xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
+    not_above() { ! above; }
+    before=$(geometry)
+    read -r X Y _ _ < <(client_geometry "$wid")
+    # The check box: 64,32 from the client area's top left, 105x17.
+    xdotool mousemove $((X + 70)) $((Y + 40)) click 1
+    wait_for 10 above || fail "_NET_WM_STATE_ABOVE was not set"
+    [ "$(main_window)" = "$wid" ] || fail "the window was replaced"
+    [ "$(geometry)" = "$before" ] || fail "geometry changed: '$before' -> '$(geometry)'"
+    xdotool mousemove $((X + 70)) $((Y + 40)) click 1
+    wait_for 10 not_above || fail "_NET_WM_STATE_ABOVE stayed set"
+    [ "$(geometry)" = "$before" ] || fail "geometry changed: '$before' -> '$(geometry)'"
+    close_and_expect_status_0
+    ;;
+
+  close_box)
+    start
+    close_and_expect_status_0
+    ;;
+
+  close_with_about_open)
+    start
+    open_about
+    close_and_expect_status_0
+    ;;
+
+  about_title_and_esc)
+    start
+    open_about
+    title=$(xprop -id "$about" _NET_WM_NAME)
+    [ "$title" = '_NET_WM_NAME(UTF8_STRING) = "Tintvaleのﾊﾞｰｼﾞｮﾝ情報"' ] || fail "About box title: $title"
+    xdotool key Escape
+    wait_for 10 no_about_window || fail "Esc did not close the About box"
+    close_and_expect_status_0
+    ;;
+
+  sysinfo_starts_script)
+    mkdir -p "$XDG_CONFIG_HOME/tintvale"
+    printf '#!/bin/sh\necho started > "%s"\n' "$tmp/marker" >"$tmp/sys info.sh"
+    chmod +x "$tmp/sys info.sh"
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\r\n"PATH"="%s"\r\n' \
+      "$tmp/sys info.sh" >"$XDG_CONFIG_HOME/tintvale/registry.reg"
+    start
+    open_about
+    xdotool key alt+s
+    wait_for 20 test -s "$tmp/marker" || fail "Alt+S did not start the program named in registry.reg"
+    close_and_expect_status_0
+    ;;
+
+  sysinfo_unavailable)
+    start
+    open_about
+    two_titled() { [ "$(windows_titled Tintvale | wc -l)" -eq 2 ]; }
+    one_titled() { [ "$(windows_titled Tintvale | wc -l)" -eq 1 ]; }
+    xdotool key alt+s
+    wait_for 20 two_titled || fail "no message box titled Tintvale appeared"
+    box=$(windows_titled Tintvale | grep -v "^$wid\$" | head -n1)
+    wait_for 10 active_is "$box" || xdotool windowactivate --sync "$box" >/dev/null 2>&1
+    xdotool key Return
+    wait_for 10 one_titled || fail "Enter did not close the message box"
+    close_and_expect_status_0
+    ;;
+
+  *) fail "unknown case" ;;
+esac
+echo "PASS [$case_name]"

@@ -1,0 +1,405 @@
+// The Qt backend in-process: key codes, windows destroyed inside their own handlers, the event loop's
+// start and end, the glyphs the Japanese captions are drawn with, and the pixel decoding. Tests that need
+// a window skip without a display; those that read the screen need X11.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontInfo>
+#include <QGlyphRun>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRawFont>
+#include <QTest>
+#include <QTextLayout>
+#include <QWindow>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "about_box/frm_about.h"
+#include "main_window/form1.h"
+#include "main_window/program.h"
+#include "platform/qt/qt_forms.h"
+#include "platform/qt/x11_screen.h"
+
+namespace tintvale::qt {
+namespace {
+
+Platform* g_platform = nullptr;
+
+QString Q(const Text& t) { return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size())); }
+
+// Records what a window reports and lets a test act inside a handler.
+class Recorder : public WindowEvents {
+ public:
+  std::function<void(int, std::int16_t&)> onKey;
+  std::function<void(int)> onTick;
+  std::function<void()> onClose;
+  std::vector<int> keyCodes;
+  int ticks = 0;
+  int closes = 0;
+
+  void KeyPress(int control, std::int16_t& keyAscii) override {
+    keyCodes.push_back(keyAscii);
+    if (onKey) onKey(control, keyAscii);
+  }
+  void TextChanged(int) override {}
+  void Click(int) override {}
+  void GotFocus(int) override {}
+  void TimerTick(int control) override {
+    ++ticks;
+    if (onTick) onTick(control);
+  }
+  void CloseRequested() override {
+    ++closes;
+    if (onClose) onClose();
+  }
+};
+
+constexpr int kBox = 0;
+constexpr int kTimer = 1;
+
+WindowLayout SmallLayout() {
+  WindowLayout w;
+  w.name = "Small";
+  w.caption = u"Small";
+  w.clientWidth = 3000;
+  w.clientHeight = 900;
+  w.controls.resize(2);
+  w.controls[kBox] = {.kind = ControlKind::TextBox, .name = "Box", .left = 120, .top = 120, .width = 2000,
+                      .height = 300, .tabIndex = 0};
+  w.controls[kTimer] = {.kind = ControlKind::Timer, .name = "Tick"};
+  w.controls[kTimer].intervalMs = 10;
+  w.controls[kTimer].enabled = false;
+  return w;
+}
+
+class QtBackend : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!g_platform) GTEST_SKIP() << "no display: the Qt backend could not start";
+  }
+  QtToolkit& Kit() { return static_cast<QtToolkit&>(g_platform->Forms()); }
+  static bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+};
+
+struct KeyRow {
+  const char* name;
+  int key;
+  Qt::KeyboardModifiers modifiers;
+  QString text;
+  int handlerSets;  // -1: the handler leaves the code alone
+  std::vector<int> codes;
+  QString textAfter;
+};
+
+TEST_F(QtBackend, KeyPressCodesAndWhatTheBoxDoesWithThem) {
+  const KeyRow rows[] = {
+      {"Return", Qt::Key_Return, Qt::NoModifier, "\r", -1, {13}, ""},
+      {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, "\r", -1, {13}, ""},
+      {"Ctrl+M as X11 delivers it", Qt::Key_M, Qt::ControlModifier, "\r", -1, {13}, ""},
+      {"letter", Qt::Key_A, Qt::NoModifier, "a", -1, {97}, "a"},
+      {"Japanese character", Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("あ"), -1, {0x3042},
+       QString::fromUtf8("あ")},
+      {"arrow key has no character", Qt::Key_Left, Qt::NoModifier, "", -1, {}, ""},
+      {"F5 has no character", Qt::Key_F5, Qt::NoModifier, "", -1, {}, ""},
+      {"handler swallows", Qt::Key_A, Qt::NoModifier, "a", 0, {97}, ""},
+      {"handler replaces", Qt::Key_A, Qt::NoModifier, "a", 'Z', {97}, "Z"},
+      {"handler turns a letter into Enter", Qt::Key_A, Qt::NoModifier, "a", 13, {97}, ""},
+      {"handler turns Enter into a letter", Qt::Key_Return, Qt::NoModifier, "\r", 'q', {13}, "q"},
+  };
+  for (const KeyRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    Recorder rec;
+    auto window = Kit().BuildWindow(SmallLayout(), rec);
+    auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
+    ASSERT_NE(box, nullptr);
+    QString textSeenByHandler = QStringLiteral("<not called>");
+    rec.onKey = [&](int control, std::int16_t& code) {
+      EXPECT_EQ(control, kBox);
+      textSeenByHandler = box->text();
+      if (row.handlerSets >= 0) code = static_cast<std::int16_t>(row.handlerSets);
+    };
+    QKeyEvent press(QEvent::KeyPress, row.key, row.modifiers, row.text);
+    QApplication::sendEvent(box, &press);
+    EXPECT_EQ(rec.keyCodes, row.codes);
+    EXPECT_EQ(box->text(), row.textAfter);
+    // The handler runs before the box takes the key.
+    if (!row.codes.empty()) {
+      EXPECT_EQ(textSeenByHandler, QString());
+    }
+  }
+}
+
+TEST_F(QtBackend, TextBoxTakesAHundredThousandCharacters) {
+  Recorder rec;
+  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  const Text longText(100000, u'x');
+  window->SetText(kBox, longText);
+  EXPECT_EQ(window->GetText(kBox).size(), longText.size());
+}
+
+TEST_F(QtBackend, WindowDestroyedInsideItsOwnTicksPumpIsSilencedAndDeletedLater) {
+  Recorder rec;
+  std::unique_ptr<NativeWindow> window = Kit().BuildWindow(SmallLayout(), rec);
+  QPointer<QWidget> widget = WindowWidget(*window);
+  window->Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(widget.data()));
+  QPointer<QWindow> handle = widget->windowHandle();
+
+  bool destroyed = false;
+  int ticksAfterDestroy = 0;
+  bool widgetAliveRightAfterPump = false;
+  rec.onClose = [&] {
+    window.reset();  // what the runtime does when the window unloads
+    destroyed = true;
+  };
+  rec.onTick = [&](int) {
+    if (destroyed) {
+      ++ticksAfterDestroy;
+      return;
+    }
+    // A close request waiting in the queue, as from the close box, handled by the tick's own pump.
+    QCoreApplication::postEvent(handle.data(), new QCloseEvent);
+    g_platform->Forms().PumpEvents();
+    widgetAliveRightAfterPump = !widget.isNull();
+  };
+  window->SetTimer(kTimer, true, 10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return destroyed; }, 5000));
+  EXPECT_TRUE(widgetAliveRightAfterPump) << "deleted while its handler was still on the stack";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return widget.isNull(); }, 5000)) << "never deleted after the handler returned";
+  EXPECT_EQ(Kit().RetiredWindows(), 0u);
+  EXPECT_EQ(ticksAfterDestroy, 0);
+  EXPECT_EQ(rec.closes, 1);
+}
+
+TEST_F(QtBackend, QuitBeforeTheLoopStartsMakesRunReturnAtOnce) {
+  g_platform->Forms().Quit();
+  EXPECT_EQ(g_platform->Forms().Run(), 0);
+}
+
+// Every run of a Japanese caption must be drawn by a Japanese face, with real glyphs (not .notdef),
+// whatever LANG is; ctest runs this under a Chinese locale as well.
+TEST_F(QtBackend, JapaneseCaptionsAreDrawnWithJapaneseGlyphs) {
+  struct Source {
+    const char* window;
+    WindowLayout layout;
+  };
+  const Source sources[] = {{"Form1", Form1Layout()}, {"frmAbout", FrmAboutLayout()}};
+  int checked = 0;
+  for (const Source& source : sources) {
+    Recorder rec;
+    auto window = Kit().BuildWindow(source.layout, rec);
+    for (std::size_t i = 0; i < source.layout.controls.size(); ++i) {
+      const ControlLayout& c = source.layout.controls[i];
+      auto* widget = qobject_cast<QWidget*>(ControlObject(*window, static_cast<int>(i)));
+      QString caption = Q(c.caption).remove(QLatin1Char('&'));
+      if (!widget || caption.isEmpty()) continue;
+      bool japanese = false;
+      for (QChar ch : caption) japanese = japanese || ch.unicode() >= 0x3000;
+      if (!japanese) continue;
+      SCOPED_TRACE(std::string(source.window) + "." + c.name);
+      // One character at a time, so each run is known to hold that character.
+      for (QChar ch : caption) {
+        if (ch.unicode() < 0x3000) continue;
+        QTextLayout layout(QString(ch), widget->font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+          const QString family = run.rawFont().familyName();
+          const std::string where = QString(ch).toStdString() + " drawn by " + family.toStdString();
+          for (quint32 glyph : run.glyphIndexes()) EXPECT_NE(glyph, 0u) << "missing glyph: " << where;
+          EXPECT_TRUE(family.contains(QLatin1String("JP")) || family.contains(QLatin1String("Gothic"))) << where;
+        }
+      }
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 5);  // Check1, Label1, lblDescription, lblVersion, cmdSysInfo at least
+}
+
+// ---- The program on the real screen (X11 only) ----
+
+class X11Client {
+ public:
+  X11Client() : c_(xcb_connect(nullptr, nullptr)) {}
+  ~X11Client() { xcb_disconnect(c_); }
+  bool Ok() const { return xcb_connection_has_error(c_) == 0; }
+  xcb_screen_t* Screen() { return xcb_setup_roots_iterator(xcb_get_setup(c_)).data; }
+  // Root background of a 24-bit true-colour screen, painted at once.
+  void PaintRoot(std::uint32_t rgb) {
+    xcb_change_window_attributes(c_, Screen()->root, XCB_CW_BACK_PIXEL, &rgb);
+    xcb_clear_area(c_, 0, Screen()->root, 0, 0, 0, 0);
+    Sync();
+  }
+  void MovePointer(int x, int y) {
+    xcb_warp_pointer(c_, XCB_NONE, Screen()->root, 0, 0, 0, 0, static_cast<std::int16_t>(x),
+                     static_cast<std::int16_t>(y));
+    Sync();
+  }
+
+ private:
+  void Sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+  xcb_connection_t* c_;
+};
+
+QLineEdit* BoxAt(QWidget* window, int leftTwips) {
+  for (QLineEdit* e : window->findChildren<QLineEdit*>()) {
+    if (e->x() == TwipsToPixels(leftTwips)) return e;
+  }
+  return nullptr;
+}
+
+QWidget* VisibleWindowTitled(const QString& title) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w->windowTitle() == title) return w;
+  }
+  return nullptr;
+}
+
+TEST_F(QtBackend, ProgramSamplesThePixelAndPositionUnderThePointerAndCapturesIt) {
+  if (!OnX11()) GTEST_SKIP() << "reading the screen needs X11";
+  X11Client x;
+  ASSERT_TRUE(x.Ok());
+  if (x.Screen()->root_depth != 24) GTEST_SKIP() << "the test paints a 24-bit screen";
+  x.PaintRoot(0x0A00AB);
+
+  // A frameless window of a second known colour, away from the program's window.
+  QWidget patch;
+  patch.setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+  patch.setAutoFillBackground(true);
+  QPalette pal = patch.palette();
+  pal.setColor(QPalette::Window, QColor(0x12, 0xA5, 0xC3));
+  patch.setPalette(pal);
+  patch.setGeometry(700, 400, 120, 120);
+  patch.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&patch));
+
+  Program program(*g_platform);
+  program.Start();
+  Form1& form = program.MainWindow();
+  QWidget* main = VisibleWindowTitled(QStringLiteral("Tintvale"));
+  ASSERT_NE(main, nullptr);
+  QLineEdit* text1 = BoxAt(main, 3120);
+  QLineEdit* text2 = BoxAt(main, 960);
+  ASSERT_TRUE(text1 && text2);
+
+  struct Row {
+    const char* where;
+    int x;
+    int y;
+    ColorValue color;
+    const char* hex;
+    const char* decimal;
+  };
+  const Row rows[] = {
+      {"root", 10, 12, 0x00AB000A, "#0A00AB", "10,0,171"},
+      {"window", 760, 455, 0x00C3A512, "#12A5C3", "18,165,195"},
+      {"root's far corner", 1279, 799, 0x00AB000A, "#0A00AB", "10,0,171"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.where);
+    x.MovePointer(row.x, row.y);
+    const QString coordinates = QStringLiteral("%1\t%2").arg(row.x).arg(row.y);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text1->text() == coordinates; }, 5000)) << text1->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.Pos_Color_RGB == row.color; }, 5000)) << form.Pos_Color_RGB;
+
+    for (std::int16_t decimal : {std::int16_t{0}, std::int16_t{-1}}) {
+      form.DecC = decimal;
+      QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+      QApplication::sendEvent(text2, &enter);
+      EXPECT_EQ(text2->text(), QString::fromLatin1(decimal ? row.decimal : row.hex));
+    }
+    form.DecC = 0;
+  }
+  form.Unload();
+  EXPECT_EQ(VisibleWindowTitled(QStringLiteral("Tintvale")), nullptr);
+}
+
+TEST_F(QtBackend, InfoOpensOneAboutBoxAndClosingTheMainWindowClosesIt) {
+  Program program(*g_platform);
+  program.Start();
+  QWidget* main = VisibleWindowTitled(QStringLiteral("Tintvale"));
+  ASSERT_NE(main, nullptr);
+  QLineEdit* text2 = BoxAt(main, 960);
+  ASSERT_NE(text2, nullptr);
+  const QString aboutTitle = QString::fromUtf8("Tintvaleのﾊﾞｰｼﾞｮﾝ情報");
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    text2->setText(QStringLiteral("/info"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(text2, &enter);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return VisibleWindowTitled(aboutTitle) != nullptr; }, 5000));
+  }
+  int aboutBoxes = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) aboutBoxes += w->isVisible() && w->windowTitle() == aboutTitle;
+  EXPECT_EQ(aboutBoxes, 1);
+  // Esc in the About box presses its cancel button.
+  QWidget* about = VisibleWindowTitled(aboutTitle);
+  QTest::keyClick(about, Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return VisibleWindowTitled(aboutTitle) == nullptr; }, 5000));
+  // Opened again, then the main window closes with it.
+  QKeyEvent again(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+  QApplication::sendEvent(text2, &again);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return VisibleWindowTitled(aboutTitle) != nullptr; }, 5000));
+  program.MainWindow().Unload();
+  EXPECT_EQ(VisibleWindowTitled(aboutTitle), nullptr);
+  EXPECT_EQ(program.App().LoadedWindows(), 0);
+}
+
+// ---- Pixel decoding (no display needed) ----
+
+TEST(PixelDecode, ValuesOfEveryDepthAndByteOrder) {
+  struct Row {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    PixelFormat format;
+    ColorValue expected;
+  };
+  const PixelFormat rgb24{32, false, 0xFF0000, 0x00FF00, 0x0000FF};
+  const Row rows[] = {
+      {"24-bit in 32 bpp, LSB first (B,G,R,X)", {0xAB, 0x00, 0x0A, 0x00}, rgb24, 0x00AB000A},
+      {"24-bit in 32 bpp, MSB first", {0x00, 0x12, 0xA5, 0xC3}, {32, true, 0xFF0000, 0x00FF00, 0x0000FF}, 0x00C3A512},
+      {"24-bit packed 24 bpp", {0xC3, 0xA5, 0x12}, {24, false, 0xFF0000, 0x00FF00, 0x0000FF}, 0x00C3A512},
+      {"white", {0xFF, 0xFF, 0xFF, 0xFF}, rgb24, 0x00FFFFFF},
+      {"16-bit 565 of #0A00AB", {0x15, 0x08}, {16, false, 0xF800, 0x07E0, 0x001F}, 0x00AD0008},
+      {"16-bit 565 full white", {0xFF, 0xFF}, {16, false, 0xF800, 0x07E0, 0x001F}, 0x00FFFFFF},
+      {"30-bit 10-10-10 of #0A00AB", {0xAE, 0x02, 0x80, 0x02}, {32, false, 0x3FF00000, 0x000FFC00, 0x000003FF},
+       0x00AB000A},
+      {"BGR masks", {0x0A, 0x00, 0xAB, 0x00}, {32, false, 0x0000FF, 0x00FF00, 0xFF0000}, 0x00AB000A},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::uint32_t pixel = 0;
+    ASSERT_TRUE(ReadPixelValue(row.bytes.data(), row.bytes.size(), row.format, pixel));
+    EXPECT_EQ(DecodeTrueColor(pixel, row.format), row.expected);
+  }
+}
+
+TEST(PixelDecode, ShortOrOddDataIsRefused) {
+  std::uint32_t pixel = 0;
+  const std::uint8_t two[2] = {1, 2};
+  EXPECT_FALSE(ReadPixelValue(two, 2, PixelFormat{32, false, 0xFF0000, 0xFF00, 0xFF}, pixel));
+  EXPECT_FALSE(ReadPixelValue(two, 2, PixelFormat{12, false, 0xF00, 0xF0, 0xF}, pixel));
+  EXPECT_FALSE(ReadPixelValue(two, 0, PixelFormat{8, false, 0, 0, 0}, pixel));
+}
+
+}  // namespace
+}  // namespace tintvale::qt
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  std::unique_ptr<tintvale::Platform> platform;
+  if (!::testing::GTEST_FLAG(list_tests)) {
+    platform = tintvale::CreatePlatform(argc, argv);
+    tintvale::qt::g_platform = platform.get();
+  }
+  return RUN_ALL_TESTS();
+}
