@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Linux fault checks of the real program, in a private Xvfb + openbox:
+#  1. A clipboard manager that stops answering (owns CLIPBOARD_MANAGER, then SIGSTOPped): captures with "-c"
+#     still land on the clipboard and sampling goes on; prints how long closing the window takes, next to
+#     a manager that answers and to no manager at all.
+#  2. The program writes no file: strace of a run with a capture and the About box; any file created,
+#     written, renamed or removed outside /dev, /proc and the runtime directory is listed and fails.
+# Usage: bench/faults.sh BUILD_DIR   (BUILD_DIR holds tintvale and bench/; scripts/with-x.sh is used)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ "${2:-}" != --inside ]; then exec scripts/with-x.sh "$0" "$(cd "$1" && pwd)" --inside; fi
+build=$1
+program=$build/tintvale
+tools=$build/bench
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+now_ms() { date +%s%3N; }
+# Waits (deadline in seconds) until the command succeeds; false when it never did.
+wait_for() {
+  local deadline=$(( $(now_ms) + $1 * 1000 )); shift
+  until "$@"; do [ "$(now_ms)" -lt $deadline ] || return 1; sleep 0.02; done
+}
+stripe_hex() {  # the capture text of the stripe under x (same colours as bench/figures.cpp)
+  local i=$(( $1 / 8 ))
+  printf '#%02X%02X%02X' $(( (i * 37 + 64) & 255 )) $(( (i * 101 + 17) & 255 )) $(( i & 255 ))
+}
+clip_is() { [ "$(timeout 2 xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
+capture_is() { xdotool key Return; clip_is "$1"; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
+"$tools/pointer_mover" 0 >/dev/null
+
+# Starts the program with -c, waits for its window and gives it the focus; sets $prog.
+start_program() {
+  "$program" -c >"$work/program.log" 2>&1 & prog=$!
+  pids+=("$prog")
+  local w
+  w=$(timeout 20 xdotool search --sync --onlyvisible --pid "$prog" | head -1)
+  [ -n "$w" ] || { fail "no window"; return 1; }
+  xdotool windowactivate --sync "$w" >/dev/null 2>&1 || true
+  window=$w
+}
+# Closes the window as the close box does (openbox's Alt+F4 sends WM_DELETE_WINDOW) and prints the ms
+# until the process has ended (deadline 20 s).
+close_ms() {
+  local t0
+  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+  t0=$(now_ms)
+  xdotool key alt+F4
+  wait_for 20 gone "$prog" || { echo "never"; return; }
+  echo $(( $(now_ms) - t0 ))
+}
+
+# --- 1. Clipboard manager that stops answering
+manager_case() {  # $1: none | answering | stopped
+  local mode=$1 mgr="" x ok=1 t0 t1
+  if [ "$mode" != none ]; then
+    "$tools/clip_manager_stub" >"$work/mgr.out" & mgr=$!
+    pids+=("$mgr")
+    wait_for 10 grep -q ready "$work/mgr.out" || { fail "$mode: stub manager did not start"; return; }
+    [ "$mode" = stopped ] && kill -STOP "$mgr"
+  fi
+  start_program || return
+  # Three captures over different stripes; each must reach the clipboard, read back from the program.
+  for x in 300 612 1004; do
+    xdotool mousemove "$x" 700
+    t0=$(now_ms)
+    if wait_for 5 capture_is "$(stripe_hex "$x")"; then
+      t1=$(now_ms); echo "  $mode: capture at x=$x -> $(stripe_hex "$x") on the clipboard after $((t1 - t0)) ms"
+    else
+      ok=0; fail "$mode: capture at x=$x never reached the clipboard (got '$(timeout 2 xclip -o -selection clipboard 2>/dev/null)')"
+    fi
+  done
+  local ms; ms=$(close_ms)
+  echo "  $mode: closing the window to process end: $ms ms"
+  grep -i clipboard "$work/program.log" | sed "s/^/  $mode: program says: /" || true
+  if [ "$mode" = stopped ] && [ "$ms" = never ]; then fail "stopped manager: the program never ended"; fi
+  if [ "$mode" != stopped ] && { [ "$ms" = never ] || [ "$ms" -gt 2000 ]; }; then fail "$mode: exit took $ms ms"; fi
+  if [ -n "$mgr" ]; then kill -CONT "$mgr" 2>/dev/null || true; kill "$mgr" 2>/dev/null || true; wait "$mgr" 2>/dev/null || true; fi
+  [ $ok = 1 ] && echo "  $mode: sampling and captures went on"
+}
+echo "1. Clipboard manager"
+manager_case none
+manager_case answering
+manager_case stopped
+
+# --- 2. Files the program writes
+echo "2. Files written (strace)"
+runtime=${XDG_RUNTIME_DIR:-/nonexistent}
+# A first run on a fresh account: an empty home, so no cache or settings folder exists beforehand.
+mkdir "$work/home"
+HOME=$work/home XDG_CACHE_HOME= XDG_CONFIG_HOME= XDG_DATA_HOME= strace -f -qq -o "$work/trace" -e trace=open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat,truncate,chmod,fchmodat \
+  "$program" -c >"$work/program.log" 2>&1 & prog=$!
+pids+=("$prog")
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tintvale$' | head -1)
+if [ -n "$window" ]; then
+  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+  xdotool mousemove 400 700
+  wait_for 10 capture_is "$(stripe_hex 400)" || fail "strace run: capture did not reach the clipboard"
+  xdotool key ctrl+a type '/info'
+  xdotool key Return
+  traced=$(xdotool getwindowpid "$window")
+  windows_of() { [ "$(xdotool search --onlyvisible --pid "$traced" 2>/dev/null | wc -l)" -ge 2 ]; }
+  if wait_for 10 windows_of; then echo "  About box opened"; else fail "About box did not open"; fi
+  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+  xdotool key alt+F4
+fi
+wait_for 20 gone "$prog" || { kill "$prog"; fail "strace run did not end"; }
+traced_calls=$(grep -c 'open' "$work/trace" || true)
+[ "$traced_calls" -gt 50 ] || fail "strace saw only $traced_calls opens: the trace did not work"
+# Successful calls that create, write, move or remove a file: open* with a write or create flag, and the
+# rest whenever they did not fail.
+grep -E '^[0-9]+ +(open|openat|openat2|creat)\(' "$work/trace" | grep -E 'O_(WRONLY|RDWR|CREAT|TRUNC)|creat\(' \
+  | grep -v '= -1 ' > "$work/writes" || true
+grep -E '^[0-9]+ +(mkdir|mkdirat|rename|renameat|renameat2|unlink|unlinkat|link|linkat|symlink|symlinkat|truncate|chmod|fchmodat)\(' "$work/trace" \
+  | grep -v '= -1 ' >> "$work/writes" || true
+grep -Ev "\"(/dev/|/proc/|$runtime/)" "$work/writes" > "$work/outside" || true
+echo "  fresh home afterwards: $(find "$work/home" -mindepth 1 | wc -l) entries $(find "$work/home" -mindepth 1 | head -5 | tr '\n' ' ')"
+echo "  traced opens: $traced_calls; calls that write: $(wc -l < "$work/writes"), outside /dev, /proc and $runtime: $(wc -l < "$work/outside")"
+sed 's/^/    /' "$work/writes" | head -20
+if [ -s "$work/outside" ]; then fail "files written outside the allowed places:"; sed 's/^/    /' "$work/outside"; fi
+
+[ $failed = 0 ] && echo "faults: pass" || echo "faults: FAIL"
+exit $failed
