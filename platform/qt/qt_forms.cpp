@@ -80,6 +80,23 @@ class TextBox : public QLineEdit {
     setMaxLength(INT_MAX);
   }
 
+  // A set text is shown with each tab as an em space: QLineEdit expands a tab to an 80-pixel stop,
+  // which would push the y of the coordinate box ("x<Tab>y") out of its 57 pixels. Read back while it
+  // is still shown unedited, the box gives the text as it was set.
+  void SetBoxText(const QString& text) {
+    if (text == BoxText()) return;
+    set_ = text;
+    shown_ = text;
+    shown_.replace(QLatin1Char('\t'), QChar(0x2003));
+    setText(shown_);
+    // A set text shows from its start with the caret there, as a text box does.
+    setCursorPosition(0);
+  }
+  QString BoxText() const {
+    const QString now = text();
+    return now == shown_ ? set_ : now;
+  }
+
  protected:
   void keyPressEvent(QKeyEvent* e) override {
     const QString chars = e->text();
@@ -112,6 +129,8 @@ class TextBox : public QLineEdit {
  private:
   SinkPtr sink_;
   int id_;
+  QString set_;
+  QString shown_;
 };
 
 // A picture box: a sunken two-pixel border round a background colour, and optionally the program icon.
@@ -311,8 +330,7 @@ QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents&
       case ControlKind::TextBox: {
         auto* box = new TextBox(form, sink_, id);
         box->setGeometry(geometry);
-        box->setText(ToQString(c.caption));
-        box->setCursorPosition(0);
+        box->SetBoxText(ToQString(c.caption));
         if (c.backColor != kDefaultColor) {
           QPalette pal = box->palette();
           pal.setColor(QPalette::Base, ToQColor(c.backColor));
@@ -430,24 +448,18 @@ void QtWindow::SetCaption(int control, const Text& caption) {
 Text QtWindow::GetText(int control) const {
   if (control == kWindowItself) return FromQString(form_->windowTitle());
   QObject* o = controls_.at(control);
-  if (auto* edit = qobject_cast<QLineEdit*>(o)) return FromQString(edit->text());
+  if (auto* box = dynamic_cast<TextBox*>(o)) return FromQString(box->BoxText());
   if (auto* label = qobject_cast<QLabel*>(o)) return FromQString(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(o)) return FromQString(button->text());
   return Text();
 }
 
 void QtWindow::SetText(int control, const Text& text) {
-  auto* edit = qobject_cast<QLineEdit*>(controls_.at(control));
-  if (!edit) {
-    if (kinds_.at(control) != ControlKind::TextBox) SetCaption(control, text);
-    return;
+  if (auto* box = dynamic_cast<TextBox*>(controls_.at(control))) {
+    box->SetBoxText(ToQString(text));
+  } else if (kinds_.at(control) != ControlKind::TextBox) {
+    SetCaption(control, text);
   }
-  const QString q = ToQString(text);
-  if (edit->text() == q) return;
-  edit->setText(q);
-  // A set text shows from its start with the caret there, as a text box does; QLineEdit would scroll to
-  // the end and hide the x of "x<Tab>y" in the narrow coordinate box.
-  edit->setCursorPosition(0);
 }
 
 void QtWindow::SetBackColor(int control, ColorValue color) {
