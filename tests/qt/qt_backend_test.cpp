@@ -5,6 +5,10 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontInfo>
@@ -26,6 +30,7 @@
 #include "main_window/form1.h"
 #include "main_window/program.h"
 #include "platform/qt/qt_forms.h"
+#include "platform/qt/qt_system.h"
 #include "platform/qt/x11_screen.h"
 
 namespace tintvale::qt {
@@ -369,6 +374,138 @@ TEST_F(QtBackend, InfoOpensOneAboutBoxAndClosingTheMainWindowClosesIt) {
   program.MainWindow().Unload();
   EXPECT_EQ(VisibleWindowTitled(aboutTitle), nullptr);
   EXPECT_EQ(program.App().LoadedWindows(), 0);
+}
+
+TEST_F(QtBackend, FocusAlwaysReturnsToTheEntryBox) {
+  Program program(*g_platform);
+  program.Start();
+  QWidget* main = VisibleWindowTitled(QStringLiteral("Tintvale"));
+  ASSERT_NE(main, nullptr);
+  QLineEdit* text1 = BoxAt(main, 3120);
+  QLineEdit* text2 = BoxAt(main, 960);
+  ASSERT_TRUE(text1 && text2);
+  main->activateWindow();
+  if (!QTest::qWaitForWindowActive(main)) GTEST_SKIP() << "the window manager did not activate the window";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == text2; }, 5000)) << "not in Text2 at start";
+
+  QWidget* picture = nullptr;
+  for (QWidget* w : main->findChildren<QWidget*>()) {
+    if (w->x() == TwipsToPixels(120) && w->y() == TwipsToPixels(120)) picture = w;
+  }
+  auto* check = main->findChild<QCheckBox*>();
+  ASSERT_TRUE(picture && check);
+  struct Row {
+    const char* action;
+    std::function<void()> act;
+  };
+  const Row rows[] = {
+      {"Tab", [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); }},
+      {"Shift+Tab", [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier); }},
+      {"click on the swatch", [&] { QTest::mouseClick(picture, Qt::LeftButton); }},
+      {"click on the coordinate box", [&] { QTest::mouseClick(text1, Qt::LeftButton); }},
+      {"click on the check box", [&] { QTest::mouseClick(check, Qt::LeftButton); }},
+      {"click on the check box again", [&] { QTest::mouseClick(check, Qt::LeftButton); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.action);
+    row.act();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == text2; }, 5000))
+        << "focus is on " << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+  }
+  EXPECT_EQ(check->checkState(), Qt::Unchecked);
+  program.MainWindow().Unload();
+}
+
+TEST_F(QtBackend, EnterPressesTheDefaultButtonUnlessAnotherButtonHasTheFocus) {
+  Program program(*g_platform);
+  program.Start();
+  program.AboutBox().Show();
+  const QString aboutTitle = QString::fromUtf8("Tintvaleのﾊﾞｰｼﾞｮﾝ情報");
+  QWidget* about = VisibleWindowTitled(aboutTitle);
+  ASSERT_NE(about, nullptr);
+  // From the contact line, Enter reaches the window and presses OK, which unloads the box.
+  QLineEdit* contact = about->findChild<QLineEdit*>();
+  ASSERT_NE(contact, nullptr);
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+  QApplication::sendEvent(contact, &enter);
+  EXPECT_EQ(VisibleWindowTitled(aboutTitle), nullptr);
+  EXPECT_FALSE(program.AboutBox().Loaded());
+  program.MainWindow().Unload();
+}
+
+TEST(QtFiles, NormalFileTestTakesBackslashesAsSeparatorsAndSkipsHiddenAndFolders) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString root = dir.path();
+  QDir(root).mkpath(QStringLiteral("tools/.hidden dir"));
+  for (const char* name : {"tools/msinfo32.exe", "tools/.secret", "tools/.hidden dir/inner"}) {
+    QFile f(root + QLatin1Char('/') + QLatin1String(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  struct Row {
+    const char* path;  // under the temporary folder
+    bool expected;
+  };
+  const Row rows[] = {
+      {"/tools/msinfo32.exe", true},
+      {"\\tools\\msinfo32.exe", true},
+      {"/tools/MSINFO32.EXE", false},  // names are case-sensitive on Linux
+      {"/tools/.secret", false},
+      {"/tools", false},
+      {"\\tools\\", false},
+      {"/tools/.hidden dir/inner", true},  // only the file's own name counts
+      {"/tools/missing", false},
+  };
+  QtFiles files;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    QString path = root + QLatin1String(row.path);
+    EXPECT_EQ(files.NormalFileExists(Text(reinterpret_cast<const char16_t*>(path.utf16()), path.size())),
+              row.expected);
+  }
+  EXPECT_FALSE(files.NormalFileExists(Text()));
+}
+
+TEST(QtProcesses, StartsExactlyTheNamedFileWithoutAShell) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString folder = dir.path() + QStringLiteral("/p dir");
+  QDir().mkpath(folder);
+  // A name with a blank and shell syntax: a shell or a split at the blank would run something else.
+  const QString script = folder + QStringLiteral("/sys info;echo x.sh");
+  const QString marker = dir.path() + QStringLiteral("/marker");
+  {
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("#!/bin/sh\necho \"$#\" > '%1'\n").arg(marker).toUtf8());
+  }
+  QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  QtProcesses processes;
+  struct Row {
+    const char* name;
+    QString path;
+    bool starts;
+  };
+  QString backslashed = script;
+  backslashed.replace(QLatin1Char('/'), QLatin1Char('\\'));
+  const Row rows[] = {
+      {"exact path", script, true},
+      {"backslashes as separators", backslashed, true},
+      {"missing file", script + QStringLiteral(".gone"), false},
+      {"empty path", QString(), false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    QFile::remove(marker);
+    const bool started = processes.Start(Text(reinterpret_cast<const char16_t*>(row.path.utf16()), row.path.size()));
+    EXPECT_EQ(started, row.starts);
+    if (row.starts) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(marker).size() > 0; }, 5000));
+      QFile f(marker);
+      ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+      EXPECT_EQ(f.readAll(), QByteArray("0\n")) << "started with arguments";
+    }
+  }
 }
 
 // ---- Pixel decoding (no display needed) ----
