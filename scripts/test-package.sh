@@ -32,8 +32,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', want $version"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)', want $arch"
 depends=$(field Depends)
+depend_names=" $(sed 's/ *([^)]*)//g; s/,/ /g' <<<"$depends") "
 for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libxcb1 qt6-qpa-plugins fonts-noto-cjk; do
-  grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
+  [[ "$depend_names" == *" $dep "* ]] || fail "Depends lacks $dep: $depends"
 done
 
 # Contents: every installed path, with the program executable and nothing under a build path.
@@ -90,9 +91,9 @@ fi
 # The Windows zip: from the i686 build that the Windows tests made, if there is one.
 if [ -f build/win32/CMakeCache.txt ] && grep -q '^TINTVALE_BACKEND:STRING=win32' build/win32/CMakeCache.txt; then
   cmake --build build/win32 -j "$(nproc)" >/dev/null
-  rm -f build/win32/tintvale-*.zip
-  (cd build/win32 && cpack -G ZIP >/dev/null)
-  zip=build/win32/tintvale-${version}-win32.zip
+  rm -rf build/pkg-zip
+  cpack -G ZIP --config build/win32/CPackConfig.cmake -B build/pkg-zip >/dev/null
+  zip=build/pkg-zip/tintvale-${version}-win32.zip
   if [ ! -f "$zip" ]; then
     fail "cpack did not make $zip"
   else
