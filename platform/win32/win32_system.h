@@ -1,0 +1,15 @@
+// The Win32 services behind the seam other than the forms toolkit: the screen through GDI, the registry's
+// narrow functions, CreateProcessW, FindFirstFileW and MessageBoxW.
+#pragma once
+
+#include "platform/services.h"
+
+namespace tintvale::win32 {
+
+// The writable command line that starts exactly the program at path: the path in quotes, nothing more.
+Text QuotedCommandLine(const Text& path);
+
+// Whether a file with these attributes counts as a normal file: not a folder, not hidden, not system.
+bool IsNormalFile(unsigned long attributes);
+
+}  // namespace tintvale::win32
