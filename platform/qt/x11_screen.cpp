@@ -20,12 +20,22 @@ struct FreeDeleter {
 template <typename T>
 using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
+// Channels wider than 8 bits keep their top 8 bits, the inverse of the usual widening by bit
+// replication (so #0A00AB set on a 10-bit server reads back as #0A00AB); narrower ones are widened by
+// replicating their bits, as X and Qt draw them (5 bits 10101 -> 10101101).
 std::uint32_t ScaleChannel(std::uint32_t pixel, std::uint32_t mask) {
   if (mask == 0) return 0;
   const int shift = std::countr_zero(mask);
-  const std::uint32_t max = mask >> shift;
+  const int bits = std::popcount(mask >> shift);
   const std::uint32_t value = (pixel & mask) >> shift;
-  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(value) * 255u + max / 2) / max);
+  if (bits >= 8) return value >> (bits - 8);
+  std::uint32_t widened = 0;
+  int filled = 0;
+  while (filled < 8) {
+    widened = (widened << bits) | value;
+    filled += bits;
+  }
+  return widened >> (filled - 8);
 }
 
 xcb_screen_t* ScreenOfRoot(xcb_connection_t* c, xcb_window_t root) {

@@ -22,7 +22,8 @@ struct PixelFormat {
 
 // The pixel value stored in the first bitsPerPixel bits of data (8, 16, 24 or 32); false when too short.
 bool ReadPixelValue(const std::uint8_t* data, std::size_t length, const PixelFormat& format, std::uint32_t& pixel);
-// A true-colour pixel as 0x00BBGGRR, each channel scaled from its mask's width to 8 bits with rounding.
+// A true-colour pixel as 0x00BBGGRR: wider channels keep their top 8 bits, narrower ones are widened
+// by bit replication.
 ColorValue DecodeTrueColor(std::uint32_t pixel, const PixelFormat& format);
 
 class X11Screen : public ScreenServices {

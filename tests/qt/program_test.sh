@@ -199,6 +199,28 @@ case $case_name in
     close_and_expect_status_0
     ;;
 
+  depth16|depth30)
+    # A private server at that depth, with its own window manager.
+    depth=${case_name#depth}
+    for n in $(seq 141 190); do
+      [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
+    done
+    Xvfb "$display" -screen 0 640x480x"$depth" -nolisten tcp -noreset >/dev/null 2>&1 &
+    helpers+=($!)
+    export DISPLAY=$display
+    wait_for 20 xdpyinfo >/dev/null 2>&1 || fail "Xvfb at depth $depth did not start"
+    openbox --sm-disable >/dev/null 2>&1 &
+    helpers+=($!)
+    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_for 20 wm_ready || fail "openbox did not start"
+    xsetroot -solid '#0A00AB'
+    start -c
+    xdotool mousemove 20 400
+    # 5-6-5 bits scaled back to 8 with rounding; 10 bits per channel give the colour exactly.
+    if [ "$depth" = 16 ]; then capture_until_clipboard '#0800AD'; else capture_until_clipboard '#0A00AB'; fi
+    close_and_expect_status_0
+    ;;
+
   *) fail "unknown case" ;;
 esac
 echo "PASS [$case_name]"
