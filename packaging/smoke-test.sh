@@ -59,7 +59,7 @@ info=$(xwininfo -id "$wid")
 win_x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
 win_y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
 win_w=$(sed -n 's/.*Width: *//p' <<<"$info")
-IFS=', ' read -r frame_l frame_r frame_t frame_b < <(xprop -id "$wid" _NET_FRAME_EXTENTS | sed 's/.*= //')
+IFS=", " read -r _ frame_r frame_t _ < <(xprop -id "$wid" _NET_FRAME_EXTENTS | sed 's/.*= //')
 if [ $((win_x + win_w + frame_r)) -ge $((screen_w - 3)) ]; then
   xdotool mousemove 3 $((screen_h - 3))   # the window covers the bottom right corner: use the left one
 fi

@@ -107,7 +107,7 @@ if [ -f platform/win32/CMakeLists.txt ] && command -v i686-w64-mingw32-g++ >/dev
     file "$exe/tintvale-${version}-win32/tintvale.exe" | grep -q 'PE32 executable (GUI) Intel 80386' ||
       fail "tintvale.exe is not a 32-bit x86 GUI program: $(file -b "$exe"/*/tintvale.exe)"
     # One program file: it may import only DLLs that every Windows has.
-    dlls=$(i686-w64-mingw32-objdump -p "$exe"/*/tintvale.exe | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+    dlls=$(i686-w64-mingw32-objdump -p "$exe"/*/tintvale.exe | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort -u)
     for dll in $dlls; do
       case $dll in
         kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | comctl32.dll | comdlg32.dll | \
