@@ -125,14 +125,13 @@ std::vector<std::string> LogicalLines(std::string_view text) {
     if (continuing) {
       while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
     }
+    while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+    // A continued line ended outside a string, so each piece starts outside one: only the new piece
+    // needs scanning, which keeps a long continued value linear.
+    continuing = !line.empty() && line.back() == '\\' && !EndsInsideString(line);
+    if (continuing) line.remove_suffix(1);
     current.append(line);
-    std::string_view joined = current;
-    while (!joined.empty() && IsBlank(joined.back())) joined.remove_suffix(1);
-    continuing = !joined.empty() && joined.back() == '\\' && !EndsInsideString(joined);
-    if (continuing) {
-      current.resize(joined.size() - 1);
-      continue;
-    }
+    if (continuing) continue;
     lines.push_back(std::move(current));
     current.clear();
   }
