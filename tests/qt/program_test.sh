@@ -221,6 +221,21 @@ case $case_name in
     close_and_expect_status_0
     ;;
 
+  wayland_session_note)
+    # In a Wayland session the program still runs on X11 (XWayland) and says once what it cannot read.
+    WAYLAND_DISPLAY=tintvale-test-none start
+    wayland_lines=$(grep -c -i wayland "$tmp/stderr")
+    [ "$wayland_lines" -eq 1 ] || fail "expected one line about Wayland on stderr, got $wayland_lines"
+    close_and_expect_status_0
+    ;;
+
+  offscreen_without_screen)
+    # No X connection at all (Qt's offscreen platform): the program runs, reads nothing, does not crash.
+    QT_QPA_PLATFORM=offscreen timeout 3 "$prog" -c 2>"$tmp/stderr"
+    rc=$?
+    [ "$rc" -eq 124 ] || fail "exit status $rc under the offscreen platform (expected to be still running)"
+    ;;
+
   *) fail "unknown case" ;;
 esac
 echo "PASS [$case_name]"
