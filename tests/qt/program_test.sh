@@ -156,6 +156,20 @@ case $case_name in
     close_and_expect_status_0
     ;;
 
+  window_hints)
+    start
+    read -r _ _ w h < <(client_geometry "$wid")
+    [ "$w x $h" = "282 x 60" ] || fail "client area $w x $h, expected 282 x 60"
+    hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
+    grep -q 'minimum size: 282 by 60' <<<"$hints" && grep -q 'maximum size: 282 by 60' <<<"$hints" ||
+      fail "not fixed in size: $hints"
+    # Motif functions: no minimize (0x8) or maximize (0x10) for window managers that honour them.
+    functions=$(xprop -id "$wid" _MOTIF_WM_HINTS | sed -n 's/.*= \(0x[0-9a-f]*\), \(0x[0-9a-f]*\).*/\2/p')
+    [ -n "$functions" ] && [ $((functions & 0x18)) -eq 0 ] || fail "minimize or maximize allowed: $functions"
+    xprop -id "$wid" _NET_WM_ICON | head -n1 | grep -q 'Icon (32 x 32)' || fail "no 32x32 window icon"
+    close_and_expect_status_0
+    ;;
+
   close_with_about_open)
     start
     open_about
