@@ -5,7 +5,8 @@
 
 namespace tintvale {
 
-const char16_t kContactLine[] = u"Mail: tintvale@users.noreply.example.org";
+// Short enough for the whole line to show in the box at the default font.
+const char16_t kContactLine[] = u"Mail: tintvale@example.org";
 
 frmAbout::frmAbout(Application& app) : Form(app, FrmAboutLayout()) {}
 
