@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -106,27 +107,61 @@ class TextBox : public QLineEdit {
       QLineEdit::keyPressEvent(e);
       return;
     }
+    QString replacement;
+    switch (RaiseKeyPresses(chars, replacement)) {
+      case Outcome::WindowGone: return;  // the handler closed the window: the key goes nowhere
+      case Outcome::Unchanged:
+        QLineEdit::keyPressEvent(e);  // ignores Enter, which then reaches the window (default button)
+        return;
+      case Outcome::Changed:
+        if (!replacement.isEmpty()) insert(replacement);
+        return;
+    }
+  }
+
+  // Text composed with an input method arrives here, not as key presses: each committed character
+  // raises KeyPress the same way.
+  void inputMethodEvent(QInputMethodEvent* e) override {
+    const QString commit = e->commitString();
+    if (commit.isEmpty() || !sink_->events) {
+      QLineEdit::inputMethodEvent(e);
+      return;
+    }
+    QString replacement;
+    switch (RaiseKeyPresses(commit, replacement)) {
+      case Outcome::WindowGone: return;
+      case Outcome::Unchanged:
+        QLineEdit::inputMethodEvent(e);
+        return;
+      case Outcome::Changed: {
+        QInputMethodEvent edited(e->preeditString(), e->attributes());
+        edited.setCommitString(replacement, e->replacementStart(), e->replacementLength());
+        QLineEdit::inputMethodEvent(&edited);
+        return;
+      }
+    }
+  }
+
+ private:
+  enum class Outcome { Unchanged, Changed, WindowGone };
+
+  // KeyPress for each character; replacement gets what the box should take instead when a handler
+  // changed a code (0 and 13 take nothing).
+  Outcome RaiseKeyPresses(const QString& chars, QString& replacement) {
     SinkPtr keep = sink_;
     QPointer<TextBox> self(this);
-    QString replacement;
     bool changed = false;
     for (QChar ch : chars) {
       std::int16_t code = static_cast<std::int16_t>(ch.unicode());
       const std::int16_t typed = code;
       Raise(keep, [&](WindowEvents& ev) { ev.KeyPress(id_, code); });
-      // The handler closed the window: the key goes nowhere.
-      if (!keep->events || !self) return;
+      if (!keep->events || !self) return Outcome::WindowGone;
       changed = changed || code != typed;
       if (code != 0 && code != 13) replacement += QChar(static_cast<char16_t>(code));
     }
-    if (!changed) {
-      QLineEdit::keyPressEvent(e);  // ignores Enter, which then reaches the window (default button)
-    } else if (!replacement.isEmpty()) {
-      insert(replacement);
-    }
+    return changed ? Outcome::Changed : Outcome::Unchanged;
   }
 
- private:
   SinkPtr sink_;
   int id_;
   QString set_;

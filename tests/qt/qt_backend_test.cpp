@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QFontInfo>
 #include <QGlyphRun>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -139,6 +140,34 @@ TEST_F(QtBackend, KeyPressCodesAndWhatTheBoxDoesWithThem) {
     if (!row.codes.empty()) {
       EXPECT_EQ(textSeenByHandler, QString());
     }
+  }
+}
+
+TEST_F(QtBackend, TextFromAnInputMethodRaisesKeyPressForEachCharacter) {
+  struct Row {
+    const char* name;
+    int handlerSets;  // -1: leave the codes alone
+    QString textAfter;
+  };
+  const Row rows[] = {
+      {"taken as committed", -1, QString::fromUtf8("＃色")},
+      {"swallowed", 0, QString()},
+      {"replaced", 'x', QStringLiteral("xx")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Recorder rec;
+    auto window = Kit().BuildWindow(SmallLayout(), rec);
+    auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
+    rec.onKey = [&](int, std::int16_t& code) {
+      if (row.handlerSets >= 0) code = static_cast<std::int16_t>(row.handlerSets);
+    };
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("＃色"));
+    QApplication::sendEvent(box, &commit);
+    // 16-bit signed codes, as the handler gets them.
+    EXPECT_EQ(rec.keyCodes, (std::vector<int>{static_cast<std::int16_t>(0xFF03), static_cast<std::int16_t>(0x8272)}));
+    EXPECT_EQ(box->text(), row.textAfter);
   }
 }
 
