@@ -71,6 +71,13 @@ void PaintStripes(xcb_connection_t* c, xcb_window_t root, int width, int height)
   std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));  // round trip: all applied
 }
 
+void ClearStripes(xcb_connection_t* c, xcb_window_t root) {
+  std::uint32_t black = xcb_setup_roots_iterator(xcb_get_setup(c)).data->black_pixel;
+  xcb_change_window_attributes(c, root, XCB_CW_BACK_PIXEL, &black);
+  xcb_clear_area(c, 0, root, 0, 0, 0, 0);
+  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
 void MovePointer(xcb_connection_t* c, xcb_window_t root, int x, int y) {
   xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, static_cast<std::int16_t>(x),
                       static_cast<std::int16_t>(y), 0);

@@ -23,6 +23,9 @@ bool SampleOnce(xcb_connection_t* c, xcb_window_t root, int& x, int& y, std::uin
 // Paints the root with the vertical stripes of figures.h and keeps them as its background.
 void PaintStripes(xcb_connection_t* c, xcb_window_t root, int width, int height);
 
+// Gives the root back its plain black background.
+void ClearStripes(xcb_connection_t* c, xcb_window_t root);
+
 // Moves the pointer to x, y through XTest, as a real device would.
 void MovePointer(xcb_connection_t* c, xcb_window_t root, int x, int y);
 
