@@ -326,6 +326,7 @@ class QtWindow : public NativeWindow {
   std::vector<QObject*> controls_;  // owned by form_
   QPoint origin_;
   bool shownOnce_ = false;
+  QWidget* firstFocus_ = nullptr;  // the control with the lowest tab index
 };
 
 QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events)
@@ -439,6 +440,7 @@ QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents&
   std::stable_sort(tabOrder.begin(), tabOrder.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t i = 1; i < tabOrder.size(); ++i) QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+  if (!tabOrder.empty()) firstFocus_ = tabOrder.front().second;
 }
 
 QtWindow::~QtWindow() {
@@ -459,6 +461,8 @@ void QtWindow::Show() {
     form_->setGeometry(QRect(origin_, form_->size()));
     shownOnce_ = true;
   }
+  // A window first takes the focus at its lowest tab index, not at Qt's first child.
+  if (!form_->focusWidget() && firstFocus_) firstFocus_->setFocus(Qt::TabFocusReason);
   form_->show();
   form_->raise();
   form_->activateWindow();

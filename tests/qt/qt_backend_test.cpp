@@ -452,6 +452,12 @@ TEST_F(QtBackend, EnterPressesTheDefaultButtonUnlessAnotherButtonHasTheFocus) {
   const QString aboutTitle = QString::fromUtf8("Tintvaleのﾊﾞｰｼﾞｮﾝ情報");
   QWidget* about = VisibleWindowTitled(aboutTitle);
   ASSERT_NE(about, nullptr);
+  // The box opens with the focus on OK, the lowest tab index.
+  about->activateWindow();
+  if (QTest::qWaitForWindowActive(about)) {
+    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    EXPECT_TRUE(focused && focused->text() == QStringLiteral("OK"));
+  }
   // From the contact line, Enter reaches the window and presses OK, which unloads the box.
   QLineEdit* contact = about->findChild<QLineEdit*>();
   ASSERT_NE(contact, nullptr);
