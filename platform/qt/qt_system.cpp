@@ -1,6 +1,8 @@
 #include "platform/qt/qt_system.h"
 
+#include <QAbstractButton>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -38,6 +40,8 @@ void QtMessages::Show(const Text& message, const Text& title) {
   box.setText(QString(reinterpret_cast<const QChar*>(message.data()), static_cast<qsizetype>(message.size())));
   box.setTextFormat(Qt::PlainText);
   box.setStandardButtons(QMessageBox::Ok);
+  // Some styles put a theme icon on standard buttons; the box shows text only.
+  if (QAbstractButton* ok = box.button(QMessageBox::Ok)) ok->setIcon(QIcon());
   box.exec();
 }
 
