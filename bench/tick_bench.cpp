@@ -178,21 +178,7 @@ int main(int argc, char** argv) {
   int width = 0, height = 0;
   XcbConnection floorConn = Connect(root, width, height);
   if (!floorConn) return 1;
-  // The floor, with the pointer still: query_pointer + get_image 1x1, sequential.
-  std::vector<double> floorUs;
-  int x = 0, y = 0;
-  std::uint32_t px = 0;
-  for (int i = 0; i < 100; ++i) SampleOnce(floorConn.get(), root, x, y, px);
-  for (int i = 0; i < 3000; ++i) {
-    double t0 = Now();
-    SampleOnce(floorConn.get(), root, x, y, px);
-    floorUs.push_back((Now() - t0) * 1e6);
-  }
-
   Recorder rec;
-  double start = Now();
-  rec.warmEnd = start + 1;
-  rec.end = start + 1 + seconds;
   rec.ticks.reserve(static_cast<std::size_t>(seconds * 200 + 400));
   rec.paints.reserve(rec.ticks.capacity());
 
@@ -218,10 +204,30 @@ int main(int argc, char** argv) {
     }
   });
 
+  // The floor in the same run, with the pointer moving: back to back, then on an absolute 10 ms timer,
+  // where each sample pays the same wake-up from sleep that a tick pays.
+  std::vector<double> floorUs, floorTimerUs;
+  int x = 0, y = 0;
+  std::uint32_t px = 0;
+  for (int i = 0; i < 100; ++i) SampleOnce(floorConn.get(), root, x, y, px);
+  for (int i = 0; i < 3000; ++i) {
+    double t0 = Now();
+    SampleOnce(floorConn.get(), root, x, y, px);
+    floorUs.push_back((Now() - t0) * 1e6);
+  }
+  for (double t = Now() + 0.01, end = t + 3; t < end; t += 0.01) {
+    SleepUntil(t);
+    double t0 = Now();
+    SampleOnce(floorConn.get(), root, x, y, px);
+    floorTimerUs.push_back((Now() - t0) * 1e6);
+  }
+
   long long cpuStart = -1, cpuEnd = -1, allStart = -1, allEnd = -1;
   int status = 0;
   {
     BenchPlatform bench(*platform, rec);
+    rec.warmEnd = Now() + 1;
+    rec.end = rec.warmEnd + seconds;
     Program program(bench);
     program.Start();
     // The main thread only: the mover thread's own work is not the program's.
@@ -262,6 +268,7 @@ int main(int argc, char** argv) {
   double span = rec.ticks.empty() ? 0 : rec.ticks.back().start - rec.warmEnd;
 
   PrintSummary("floor_us", floorUs);
+  PrintSummary("floor_timer_us", floorTimerUs);
   PrintSummary("tick_us", tickUs);
   PrintSummary("tick_paint_us", tickPaintUs);
   PrintSummary("tick_to_cursor_us", cursorUs);
