@@ -103,6 +103,12 @@ class TextBox : public QLineEdit {
     const QString chars = e->text();
     // Keys without a character (arrows, F keys, Delete's DEL) raise no KeyPress. Return, keypad Enter and
     // Ctrl+M all carry "\r" from X11.
+    // Alt with a letter is an access key, not typing: one that no button took inserts nothing (Qt's
+    // line edit would insert the letter).
+    if ((e->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) == Qt::AltModifier && !chars.isEmpty()) {
+      e->ignore();
+      return;
+    }
     if (chars.isEmpty() || chars == QStringLiteral("\x7f") || !sink_->events) {
       QLineEdit::keyPressEvent(e);
       return;

@@ -115,6 +115,7 @@ TEST_F(QtBackend, KeyPressCodesAndWhatTheBoxDoesWithThem) {
        QString::fromUtf8("あ")},
       {"arrow key has no character", Qt::Key_Left, Qt::NoModifier, "", -1, {}, ""},
       {"F5 has no character", Qt::Key_F5, Qt::NoModifier, "", -1, {}, ""},
+      {"Alt+letter is an access key", Qt::Key_A, Qt::AltModifier, "a", -1, {}, ""},
       {"handler swallows", Qt::Key_A, Qt::NoModifier, "a", 0, {97}, ""},
       {"handler replaces", Qt::Key_A, Qt::NoModifier, "a", 'Z', {97}, "Z"},
       {"handler turns a letter into Enter", Qt::Key_A, Qt::NoModifier, "a", 13, {97}, ""},
