@@ -127,8 +127,10 @@ TEST_F(RegStore, EachValueLineGivesItsTypeAndBytesOrNothing) {
       {R"("V"=hex: 1, 2 ,3)", Found{kRegBinary, {1, 2, 3}}},
       {R"("V"=hex:)", Found{kRegBinary, {}}},
       {"\"V\"=hex:de,ad,\\\r\n  be,ef", Found{kRegBinary, {0xDE, 0xAD, 0xBE, 0xEF}}},
-      {"\"V\"=hex(2):43,00,3a,00,\\\n  00,00", Found{kRegExpandSz, {0x43, 0, 0x3A, 0, 0, 0}}},
-      {R"("V"=hex(7):61,00,00,00,00,00)", Found{kRegMultiSz, {0x61, 0, 0, 0, 0, 0}}},
+      {"\"V\"=hex(2):43,00,3a,00,\\\n  00,00", Found{kRegExpandSz, Sz("C:")}},
+      {R"("V"=hex(7):61,00,00,00,00,00)", Found{kRegMultiSz, {0x61, 0, 0}}},
+      {R"("V"=hex(1):b7,30,b9,30,c6,30,e0,30,00,00)", Found{kRegSz, Sz("システム")}},
+      {R"("V"=hex(1):61,00,00)", std::nullopt},  // text types hold UTF-16LE: an odd length is malformed
       {R"("V"=hex(b):01,00,00,00,00,00,00,00)", Found{kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}}},
       {R"("V"=hex(0):)", Found{0, {}}},
       {"\"V\"=\"" + std::string(65534, 'x') + "\"", Found{kRegSz, Sz(std::string(65534, 'x'))}},
@@ -178,6 +180,8 @@ TEST_F(RegStore, WholeFilesWellFormedOrNot) {
   } rows[] = {
       {"version 5 header", kHeader + kSection + value, ok},
       {"REGEDIT4 header", "REGEDIT4\r\n\r\n" + kSection + value, ok},
+      {"REGEDIT4 keeps the bytes of a text written as hex", "REGEDIT4\r\n" + kSection + "\"V\"=hex(1):6f,6b,00\r\n",
+       ok},
       {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + kHeader + kSection + value, ok},
       {"UTF-16LE with its byte-order mark", Utf16(kHeader + kSection + value), ok},
       {"UTF-16LE text", Utf16(kHeader + kSection + "\"V\"=\"ｼｽﾃﾑ\"\r\n"), Found{kRegSz, Sz("ｼｽﾃﾑ")}},

@@ -215,7 +215,22 @@ struct ParsedData {
   RegValue value;
 };
 
-std::optional<ParsedData> ReadData(std::string_view s) {
+// Text types written as hex in a version 5 file hold UTF-16LE; the narrow registry call the reader makes
+// would hand them over converted, so they are kept as UTF-8. Odd length is malformed.
+bool IsTextType(std::uint32_t type) { return type == 1 || type == 2 || type == 7; }
+
+std::optional<std::vector<std::uint8_t>> WideToNarrow(const std::vector<std::uint8_t>& wide) {
+  if (wide.size() % 2 != 0) return std::nullopt;
+  Text text;
+  text.reserve(wide.size() / 2);
+  for (std::size_t i = 0; i < wide.size(); i += 2) {
+    text.push_back(static_cast<char16_t>(wide[i] | (wide[i + 1] << 8)));
+  }
+  const std::string narrow = TextToUtf8(text);
+  return std::vector<std::uint8_t>(narrow.begin(), narrow.end());
+}
+
+std::optional<ParsedData> ReadData(std::string_view s, bool wideText) {
   s = Trim(s);
   ParsedData out;
   if (!s.empty() && s.front() == '"') {
@@ -253,6 +268,10 @@ std::optional<ParsedData> ReadData(std::string_view s) {
     const auto type = HexNumber(body.substr(4, close - 4));
     auto bytes = HexBytes(body.substr(close + 2));
     if (!type || !bytes) return std::nullopt;
+    if (wideText && IsTextType(*type)) {
+      bytes = WideToNarrow(*bytes);
+      if (!bytes || bytes->size() > kRegMaxValueBytes) return std::nullopt;
+    }
     out.value.type = *type;
     out.value.data = std::move(*bytes);
     return out;
@@ -325,6 +344,7 @@ RegKeyMap ParseRegFile(std::string_view fileBytes) {
   if (i == lines.size()) return keys;
   const std::string_view header = Trim(lines[i]);
   if (header != kHeader5 && header != kHeader4) return keys;
+  const bool wideText = header == kHeader5;
 
   RegKey* current = nullptr;  // null: before the first section, or in a section that is skipped
   for (++i; i < lines.size(); ++i) {
@@ -361,7 +381,7 @@ RegKeyMap ParseRegFile(std::string_view fileBytes) {
     }
     line = Trim(line);
     if (line.empty() || line.front() != '=') continue;
-    const auto data = ReadData(line.substr(1));
+    const auto data = ReadData(line.substr(1), wideText);
     if (!data) continue;
     if (data->remove) {
       current->values.erase(name);

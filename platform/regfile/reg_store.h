@@ -38,7 +38,8 @@ inline constexpr std::size_t kRegMaxFileBytes = 4u * 1024u * 1024u;
 inline constexpr std::size_t kRegMaxValueBytes = 64u * 1024u;
 
 // Parses the text of one export file (the bytes as read from disk). Never throws for bad input; a file
-// without the format's header line gives an empty map.
+// without the format's header line gives an empty map. Values come out as the narrow registry call gives
+// them: "text" as UTF-8 with its zero, and hex(1), hex(2), hex(7) of a version 5 file from UTF-16LE to UTF-8.
 RegKeyMap ParseRegFile(std::string_view fileBytes);
 
 class RegFileRegistry : public Registry {
