@@ -81,14 +81,14 @@ class TextBox : public QLineEdit {
     setMaxLength(INT_MAX);
   }
 
-  // A set text is shown with each tab as an em space: QLineEdit expands a tab to an 80-pixel stop,
+  // A set text is shown with each tab as an en space: QLineEdit expands a tab to an 80-pixel stop,
   // which would push the y of the coordinate box ("x<Tab>y") out of its 57 pixels. Read back while it
   // is still shown unedited, the box gives the text as it was set.
   void SetBoxText(const QString& text) {
     if (text == BoxText()) return;
     set_ = text;
     shown_ = text;
-    shown_.replace(QLatin1Char('\t'), QChar(0x2003));
+    shown_.replace(QLatin1Char('\t'), QChar(0x2002));
     setText(shown_);
     // A set text shows from its start with the caret there, as a text box does.
     setCursorPosition(0);

@@ -186,13 +186,13 @@ TEST_F(QtBackend, TabsOfASetTextShowNarrowAndReadBackAsTabs) {
   auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
   window->SetText(kBox, u"580\t230");
   EXPECT_EQ(window->GetText(kBox), u"580\t230");
-  EXPECT_EQ(box->text(), QString::fromUtf8("580\u2003230"));
+  EXPECT_EQ(box->text(), QString::fromUtf8("580\u2002230"));
   EXPECT_EQ(box->cursorPosition(), 0) << "a set text shows from its start";
   // Set again after the user changed it: the set text comes back.
   box->setText(QStringLiteral("typed"));
   EXPECT_EQ(window->GetText(kBox), u"typed");
   window->SetText(kBox, u"580\t230");
-  EXPECT_EQ(box->text(), QString::fromUtf8("580\u2003230"));
+  EXPECT_EQ(box->text(), QString::fromUtf8("580\u2002230"));
   EXPECT_EQ(window->GetText(kBox), u"580\t230");
 }
 
@@ -358,8 +358,8 @@ TEST_F(QtBackend, ProgramSamplesThePixelAndPositionUnderThePointerAndCapturesIt)
   for (const Row& row : rows) {
     SCOPED_TRACE(row.where);
     x.MovePointer(row.x, row.y);
-    // Shown with the tab as an em space (see the next test); the program reads the tab.
-    const QString coordinates = QStringLiteral("%1%2%3").arg(row.x).arg(QChar(0x2003)).arg(row.y);
+    // Shown with the tab as an en space (TabsOfASetTextShowNarrowAndReadBackAsTabs); the program reads the tab.
+    const QString coordinates = QStringLiteral("%1%2%3").arg(row.x).arg(QChar(0x2002)).arg(row.y);
     EXPECT_TRUE(QTest::qWaitFor([&] { return text1->text() == coordinates; }, 5000)) << text1->text().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.Pos_Color_RGB == row.color; }, 5000)) << form.Pos_Color_RGB;
 
