@@ -6,11 +6,13 @@
 #  2. The program writes no file: strace of a run with a capture and the About box; any file created,
 #     written, renamed or removed outside /dev, /proc and the runtime directory is listed and fails.
 # Usage: bench/faults.sh BUILD_DIR   (BUILD_DIR holds tintvale and bench/; scripts/with-x.sh is used)
+# With a sanitizer build (build/linux-asan) any sanitizer report in the program's output fails too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${2:-}" != --inside ]; then exec scripts/with-x.sh "$0" "$(cd "$1" && pwd)" --inside; fi
 build=$1
 program=$build/tintvale
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
 tools=$build/bench
 work=$(mktemp -d)
 pids=()
@@ -61,6 +63,12 @@ close_ms() {
   echo $(( $(now_ms) - t0 ))
 }
 
+sanitizer_check() {
+  if grep -Eq 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$work/program.log"; then
+    fail "$1: sanitizer report"; grep -E -A15 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$work/program.log" | head -40
+  fi
+}
+
 # --- 1. Clipboard manager that stops answering
 manager_case() {  # $1: none | answering | stopped
   local mode=$1 mgr="" x ok=1 t0 t1
@@ -84,6 +92,7 @@ manager_case() {  # $1: none | answering | stopped
   local ms; ms=$(close_ms)
   echo "  $mode: closing the window to process end: $ms ms"
   grep -i clipboard "$work/program.log" | sed "s/^/  $mode: program says: /" || true
+  sanitizer_check "$mode"
   if [ "$mode" = stopped ] && [ "$ms" = never ]; then fail "stopped manager: the program never ended"; fi
   if [ "$mode" != stopped ] && { [ "$ms" = never ] || [ "$ms" -gt 2000 ]; }; then fail "$mode: exit took $ms ms"; fi
   if [ -n "$mgr" ]; then kill -CONT "$mgr" 2>/dev/null || true; kill "$mgr" 2>/dev/null || true; wait "$mgr" 2>/dev/null || true; fi
@@ -116,6 +125,7 @@ if [ -n "$window" ]; then
   xdotool key alt+F4
 fi
 wait_for 20 gone "$prog" || { kill "$prog"; fail "strace run did not end"; }
+sanitizer_check "strace run"
 traced_calls=$(grep -c 'open' "$work/trace" || true)
 [ "$traced_calls" -gt 50 ] || fail "strace saw only $traced_calls opens: the trace did not work"
 # Successful calls that create, write, move or remove a file: open* with a write or create flag, and the

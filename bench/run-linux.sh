@@ -94,7 +94,11 @@ $(pct_ns "$fn") $(pct_ns $((xfn - xn0))) $(pct_ns "$on") $(pct_ns $((xon - xn0))
 $( [ "$g" = - ] && echo "- -" || echo "$(pct "$g") $(pct $((xg - x0)))" )"
 done < "$log/cpu" > "$log/cpu_pct"
 col() { awk -v c="$1" '$c != "-" { print $c }' "$log/cpu_pct" | stats; }
-fmt() { set -- $1; echo "$1 ($2–$3)"; }
+fmt() {  # "median (min–max)", one decimal
+  set -- $1
+  [ "$1" = - ] && { echo "-"; return; }
+  awk -v m="$1" -v lo="$2" -v hi="$3" 'BEGIN { printf "%.1f (%.1f–%.1f)", m, lo, hi }'
+}
 
 # Start-up: exec to the first window mapped and RSS after 3 s idle; a warm-up run first, then 5.
 startup() {
