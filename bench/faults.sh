@@ -53,14 +53,16 @@ start_program() {
   window=$w
 }
 # Closes the window as the close box does (openbox's Alt+F4 sends WM_DELETE_WINDOW) and prints the ms
-# until the process has ended (deadline 20 s).
+# until the window is gone from the screen and until the process has ended (deadline 20 s each).
+no_window() { ! xdotool search --onlyvisible --pid "$prog" >/dev/null 2>&1; }
 close_ms() {
-  local t0
+  local t0 hidden ended
   xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
   t0=$(now_ms)
   xdotool key alt+F4
-  wait_for 20 gone "$prog" || { echo "never"; return; }
-  echo $(( $(now_ms) - t0 ))
+  if wait_for 20 no_window; then hidden=$(( $(now_ms) - t0 )); else hidden=never; fi
+  if wait_for 20 gone "$prog"; then ended=$(( $(now_ms) - t0 )); else ended=never; fi
+  echo "$hidden $ended"
 }
 
 sanitizer_check() {
@@ -89,8 +91,9 @@ manager_case() {  # $1: none | answering | stopped
       ok=0; fail "$mode: capture at x=$x never reached the clipboard (got '$(timeout 2 xclip -o -selection clipboard 2>/dev/null)')"
     fi
   done
-  local ms; ms=$(close_ms)
-  echo "  $mode: closing the window to process end: $ms ms"
+  local hidden ms; read -r hidden ms < <(close_ms)
+  echo "  $mode: after the close box: window gone in $hidden ms, process ended in $ms ms;" \
+    "clipboard then holds '$(timeout 2 xclip -o -selection clipboard 2>/dev/null || true)'"
   grep -i clipboard "$work/program.log" | sed "s/^/  $mode: program says: /" || true
   sanitizer_check "$mode"
   if [ "$mode" = stopped ] && [ "$ms" = never ]; then fail "stopped manager: the program never ended"; fi
