@@ -24,7 +24,7 @@ class WindowEvents {
   virtual void Click(int control) = 0;
   virtual void GotFocus(int control) = 0;
   virtual void TimerTick(int control) = 0;
-  // The user asked to close the window (close box, or Esc on a window without a cancel button).
+  // The user asked to close the window (its close box).
   virtual void CloseRequested() = 0;
 
  protected:
