@@ -16,7 +16,7 @@ namespace tintvale {
 namespace {
 
 using fake::FakePlatform;
-using fake::RegistryValue;
+
 
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegExpandSz = 2;
@@ -287,7 +287,7 @@ struct LaunchRow {
   bool folderKeyAsked;
 };
 
-void PathValue(FakePlatform& s, RegistryValue v) { s.registry.Set(kPathKey, u"PATH", std::move(v)); }
+void PathValue(FakePlatform& s, RegValue v) { s.registry.Set(kPathKey, u"PATH", std::move(v)); }
 void FolderValue(FakePlatform& s, const std::string& folder) {
   s.registry.Set(kFolderKey, u"MSINFO", {kRegSz, Sz(folder)});
 }

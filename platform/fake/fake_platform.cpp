@@ -1,7 +1,6 @@
 #include "platform/fake/fake_platform.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 #include "platform/utf8.h"
@@ -212,7 +211,7 @@ ColorValue FakeScreen::Read(std::int32_t x, std::int32_t y) {
 
 class FakeRegistryKey : public RegistryKey {
  public:
-  FakeRegistryKey(FakeRegistry& registry, const std::map<Text, RegistryValue>& values)
+  FakeRegistryKey(FakeRegistry& registry, const std::map<Text, RegValue>& values)
       : registry_(registry), values_(values) {
     registry_.openKeys++;
   }
@@ -220,21 +219,12 @@ class FakeRegistryKey : public RegistryKey {
   long QueryValue(const Text& valueName, std::uint32_t& type, std::uint8_t* data, std::uint32_t& size) override {
     auto it = values_.find(FakeRegistry::Upper(valueName));
     if (it == values_.end()) return kErrorFileNotFound;
-    const RegistryValue& v = it->second;
-    type = v.type;
-    const auto needed = static_cast<std::uint32_t>(v.data.size());
-    if (needed > size) {
-      size = needed;
-      return kErrorMoreData;
-    }
-    if (needed) std::memcpy(data, v.data.data(), needed);
-    size = needed;
-    return kErrorSuccess;
+    return CopyRegValue(it->second, type, data, size);
   }
 
  private:
   FakeRegistry& registry_;
-  const std::map<Text, RegistryValue>& values_;
+  const std::map<Text, RegValue>& values_;
 };
 
 Text FakeRegistry::Upper(const Text& t) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/registry_value.h"
 #include "platform/services.h"
 
 namespace tintvale::fake {
@@ -118,18 +119,13 @@ class FakeToolkit : public Toolkit {
   std::vector<std::shared_ptr<WindowState>> windows_;
 };
 
-struct RegistryValue {
-  std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
-};
-
 class FakeRegistry : public Registry {
  public:
   long OpenKey(std::uint32_t root, const Text& keyName, std::uint32_t access,
                std::unique_ptr<RegistryKey>& key) override;
   Text DecodeNarrow(const std::vector<std::uint8_t>& bytes) override;
 
-  void Set(const Text& key, const Text& value, RegistryValue v) { keys_[Upper(key)][Upper(value)] = std::move(v); }
+  void Set(const Text& key, const Text& value, RegValue v) { keys_[Upper(key)][Upper(value)] = std::move(v); }
   void AddKey(const Text& key) { keys_[Upper(key)]; }
   // The key opens for reading only: asking for any right to write is refused.
   void ReadOnly(const Text& key) { readOnly_.insert(Upper(key)); }
@@ -140,7 +136,7 @@ class FakeRegistry : public Registry {
  private:
   friend class FakeRegistryKey;
   static Text Upper(const Text& t);
-  std::map<Text, std::map<Text, RegistryValue>> keys_;
+  std::map<Text, std::map<Text, RegValue>> keys_;
   std::set<Text> readOnly_;
 };
 

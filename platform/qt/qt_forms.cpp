@@ -41,18 +41,18 @@ QRect TwipsRect(int left, int top, int width, int height) {
   return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
 }
 
-QFont ToQFont(const FontSpec& spec) {
+QFont ToQFont(const FontSpec& font) {
   QFont f = QApplication::font();
-  if (spec.families.empty()) return f;
+  if (font.families.empty()) return f;
   QStringList families;
-  for (const Text& family : spec.families) families << ToQString(family);
+  for (const Text& family : font.families) families << ToQString(family);
   f.setFamilies(families);
-  if (spec.pointSize > 0) f.setPointSize(spec.pointSize);
+  if (font.pointSize > 0) f.setPointSize(font.pointSize);
   // Qt 6 weights use the same 100..900 scale as the layout.
-  f.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 1, 1000)));
-  f.setItalic(spec.italic);
-  f.setUnderline(spec.underline);
-  f.setStrikeOut(spec.strikeout);
+  f.setWeight(static_cast<QFont::Weight>(std::clamp(font.weight, 1, 1000)));
+  f.setItalic(font.italic);
+  f.setUnderline(font.underline);
+  f.setStrikeOut(font.strikeout);
   return f;
 }
 

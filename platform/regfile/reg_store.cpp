@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <optional>
 #include <system_error>
@@ -312,21 +311,7 @@ class RegFileKey : public RegistryKey {
                   std::uint32_t& size) override {
     const auto it = values_.find(FoldUpper(TextToUtf8(valueName)));
     if (it == values_.end()) return kErrorFileNotFound;
-    const RegValue& v = it->second;
-    const auto needed = static_cast<std::uint32_t>(v.data.size());
-    type = v.type;
-    // As on Windows: without a buffer only the size is asked for; a buffer too small is left untouched.
-    if (data == nullptr) {
-      size = needed;
-      return kErrorSuccess;
-    }
-    if (needed > size) {
-      size = needed;
-      return kErrorMoreData;
-    }
-    if (needed) std::memcpy(data, v.data.data(), needed);
-    size = needed;
-    return kErrorSuccess;
+    return CopyRegValue(it->second, type, data, size);
   }
 
  private:

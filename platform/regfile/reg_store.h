@@ -12,15 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/registry_value.h"
 #include "platform/services.h"
 
 namespace tintvale {
 
-// One value as the registry stores it: its type and its raw bytes.
-struct RegValue {
-  std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
-};
 
 // A key of one export file: its values by name folded to upper case ("" is the default value "@").
 // A key that only lies on the path of a named one exists, empty, as on Windows, but is not "named".
