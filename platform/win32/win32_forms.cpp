@@ -92,6 +92,8 @@ class FormWindow {
   bool Alive() const { return events_ != nullptr; }
   WindowEvents* Events() const { return events_; }
   void SetNativeText(HWND control, const Text& text);
+  void SetBoxText(int index, const Text& text);
+  Text BoxText(int index) const;
   void SetColor(int index, ColorValue color);
   void StartTimer(int index, bool enabled, int intervalMs);
 
@@ -120,6 +122,8 @@ class FormWindow {
   std::vector<HWND> controls_;
   std::vector<WNDPROC> editProcs_;
   std::vector<ColorValue> colors_;
+  std::vector<Text> setText_;    // what the program last set in each text box
+  std::vector<Text> shownText_;  // and how the box shows it
   std::vector<bool> ticking_;
   std::vector<GdiObject<HFONT>> fonts_;
   std::vector<GdiObject<HBRUSH>> brushes_;
@@ -144,10 +148,15 @@ FormWindow::FormWindow(HINSTANCE instance, const WindowLayout& layout, WindowEve
       controls_(layout.controls.size()),
       editProcs_(layout.controls.size()),
       colors_(layout.controls.size()),
+      setText_(layout.controls.size()),
+      shownText_(layout.controls.size()),
       ticking_(layout.controls.size()),
       fonts_(layout.controls.size()),
       brushes_(layout.controls.size()) {
-  for (std::size_t i = 0; i < layout_.controls.size(); ++i) colors_[i] = layout_.controls[i].backColor;
+  for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
+    colors_[i] = layout_.controls[i].backColor;
+    setText_[i] = shownText_[i] = layout_.controls[i].caption;
+  }
 }
 
 bool FormWindow::Create() {
@@ -259,6 +268,28 @@ void FormWindow::SetNativeText(HWND control, const Text& text) {
   ++settingText_;
   SetWindowTextW(control, Wide(text).c_str());
   --settingText_;
+}
+
+// A single-line EDIT draws a tab as nothing, so the coordinate box would run x and y together: a set
+// text is shown with each tab as an em space. Read back while the box still shows it unedited, the box
+// gives the text as it was set.
+void FormWindow::SetBoxText(int index, const Text& text) {
+  Text shown = text;
+  for (char16_t& c : shown) {
+    if (c == u'\t') c = u'\u2003';
+  }
+  setText_[static_cast<std::size_t>(index)] = text;
+  shownText_[static_cast<std::size_t>(index)] = shown;
+  SetNativeText(Control(index), shown);
+}
+
+Text FormWindow::BoxText(int index) const {
+  HWND control = Control(index);
+  const int length = GetWindowTextLengthW(control);
+  std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(control, buffer.data(), length + 1);
+  Text now = FromWide(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
+  return now == shownText_[static_cast<std::size_t>(index)] ? setText_[static_cast<std::size_t>(index)] : now;
 }
 
 void FormWindow::SetColor(int index, ColorValue color) {
@@ -546,13 +577,17 @@ class Win32Window : public NativeWindow {
   Text GetText(int control) const override {
     HWND target = control == kWindowItself ? w_->Handle() : w_->Control(control);
     if (!target) return Text();
+    if (control != kWindowItself && w_->Layout().controls[static_cast<std::size_t>(control)].kind ==
+                                        ControlKind::TextBox) {
+      return w_->BoxText(control);
+    }
     const int length = GetWindowTextLengthW(target);
     std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
     const int got = GetWindowTextW(target, buffer.data(), length + 1);
     return FromWide(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
   }
   void SetText(int control, const Text& text) override {
-    if (HWND target = w_->Control(control)) w_->SetNativeText(target, text);
+    if (w_->Control(control)) w_->SetBoxText(control, text);
   }
   void SetBackColor(int control, ColorValue color) override { w_->SetColor(control, color); }
   int CheckValue(int control) const override {

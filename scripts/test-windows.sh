@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The Windows tier: builds the 32-bit release and the 64-bit test build with MinGW-w64, checks the
+# release exe (PE32, system DLLs only, size), and runs under wine64 in a private X server the core tests,
+# the Win32 backend tests and the black-box tests of the program. One Wine prefix and one persistent
+# wineserver serve the whole run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+cmake --preset win32 -DTINTVALE_WERROR=ON >/dev/null
+cmake --build --preset win32 -j "$jobs"
+cmake --preset win64 -DTINTVALE_WERROR=ON >/dev/null
+cmake --build --preset win64 -j "$jobs"
+
+status=0
+exe=build/win32/tintvale.exe
+kind=$(file -b "$exe")
+case $kind in
+  "PE32 executable (GUI) Intel 80386"*) echo "win32 exe: $kind" ;;
+  *) echo "FAIL: win32 exe is not a 32-bit GUI PE: $kind"; status=1 ;;
+esac
+# Only DLLs every Windows has; a MinGW runtime DLL here means the static link broke.
+allowed='^(ADVAPI32|GDI32|KERNEL32|USER32|SHELL32|msvcrt)\.dll$'
+imports=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print $3 }')
+echo "win32 exe imports: $(echo $imports)"
+for dll in $imports; do
+  [[ $dll =~ $allowed ]] || { echo "FAIL: win32 exe imports $dll"; status=1; }
+done
+stripped=$(mktemp)
+i686-w64-mingw32-strip -o "$stripped" "$exe"
+size=$(stat -c %s "$stripped")
+rm -f "$stripped"
+echo "win32 exe stripped size: $size bytes"
+[ "$size" -le $((300 * 1024)) ] || { echo "FAIL: stripped win32 exe over 300 KB"; status=1; }
+# The resources: a 32x32 256-colour icon, the version record and the manifest.
+resources=$(wrestool -l "$exe")
+for type in 'type=icon' 'type=group_icon' 'type=version' 'type=24'; do
+  grep -q -- "$type" <<<"$resources" || { echo "FAIL: win32 exe has no $type resource"; status=1; }
+done
+icon=$(mktemp)
+wrestool -x -t 14 "$exe" >"$icon"
+icotool -l "$icon" | grep -q -- '--width=32 --height=32 --bit-depth=8 --palette-size=256' ||
+  { echo "FAIL: icon is not 32x32 with 256 colours: $(icotool -l "$icon")"; status=1; }
+rm -f "$icon"
+
+# Everything that runs goes through ctest of the win64 build, inside one X server and Wine prefix.
+export TINTVALE_WINE_KEEP=1
+scripts/with-x.sh bash -c '
+  source tests/wine/wine-env.sh
+  wine_env_start
+  trap wine_env_stop EXIT
+  ctest --preset win64 -j 1
+' || status=1
+exit $status

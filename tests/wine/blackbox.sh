@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# Tintvale's Windows program from the outside, under wine64 in an X server with openbox: the window, the
+# capture to the X clipboard in both formats, the always-on-top switch, the About box, the system
+# information launcher with and without its registry values, and the end of the process on close.
+# Usage (inside scripts/with-x.sh): blackbox.sh TINTVALE.EXE PROBE.EXE TEST_TOOL.EXE
+set -euo pipefail
+exe=$1 probe=$2 tool=$3
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine-env.sh"
+[ -n "${DISPLAY:-}" ] || { echo "blackbox: needs an X display (run it through scripts/with-x.sh)" >&2; exit 1; }
+wine_env_start
+
+failures=0
+pids=()
+log=$(mktemp)
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  [ -n "${TINTVALE_WINE_KEEP:-}" ] || wine_env_stop
+  rm -f "$log"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+# Polls a command until it succeeds or the deadline (seconds) passes.
+wait_until() {
+  local seconds=$1; shift
+  local end=$((SECONDS + seconds))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.05
+  done
+}
+
+drive_c=$WINEPREFIX/drive_c
+probe() { "$TINTVALE_WINE" "$probe" "$@" 2>>"$log" | tr -d '\r'; }
+app=""
+main_x=""
+
+start_app() {
+  "$TINTVALE_WINE" "$exe" "$@" 2>>"$log" &
+  app=$!
+  pids+=("$app")
+  main_x=""
+  local end=$((SECONDS + 15))
+  while [ -z "$main_x" ]; do
+    main_x=$(xdotool search --all --onlyvisible --pid "$app" --name '^Tintvale$' 2>/dev/null | head -1 || true)
+    [ -n "$main_x" ] || { [ $SECONDS -lt $end ] && sleep 0.05; } || { fail "no window for: $*"; return 1; }
+  done
+  # The coordinate box fills at the first tick: the program is running its loop.
+  wait_until 10 coordinates_shown || { fail "no coordinates shown"; return 1; }
+}
+
+coordinates_shown() { probe texts Tintvale | grep -Eq '^Edit 1002 -?[0-9]+[^0-9-]+-?[0-9]+$'; }
+entry_is() { [ "$(entry_text)" = "$1" ]; }
+# The box shows x and y apart (the tab between them is shown as a wide space).
+coordinates_are() { probe texts Tintvale | grep -Eq "^Edit 1002 $1[^0-9-]+$2\$"; }
+not_above() { ! xprop -id "$main_x" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
+message_shown() { probe dialog Tintvale | grep -q "$1"; }
+entry_text() { probe texts Tintvale | awk '$1 == "Edit" && $2 == 1003 { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
+clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
+process_ended() { ! kill -0 "$app" 2>/dev/null; }
+
+# The client area's top left on the screen: Wine's X window is the client area.
+client_origin() {
+  xwininfo -id "$main_x" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }'
+}
+
+close_app() {
+  xdotool windowactivate --sync "$main_x" key --clearmodifiers alt+F4
+  wait_until 10 process_ended
+}
+
+# A Wine window of a known colour under the pointer.
+probe_paint() {
+  "$TINTVALE_WINE" "$probe" paint "$1" 600 400 200 200 >/dev/null 2>>"$log" &
+  pids+=("$!")
+  wait_until 10 xdotool search --name '^probe paint$'
+}
+
+# ---------------------------------------------------------------- the window
+start_app
+title=$(xdotool getwindowname "$main_x")
+[ "$title" = "Tintvale" ] && pass "title" || fail "title '$title'"
+size=$(probe client Tintvale)
+[ "$size" = "282 60" ] && pass "client area 282x60" || fail "client area '$size'"
+probe texts Tintvale | grep -q '^Button [0-9]* 常に手前に表示$' && pass "check box caption" || fail "check box caption"
+probe texts Tintvale | grep -q '^Static [0-9]* 座標$' && pass "label caption" || fail "label caption"
+wm_state=$(xprop -id "$main_x" _NET_WM_STATE)
+case $wm_state in *ABOVE*) fail "on top at start: $wm_state" ;; *) pass "not on top at start" ;; esac
+close_app && pass "close box ends the process" || fail "process still running after close"
+
+# ---------------------------------------------------------------- capture to the clipboard
+probe_paint 2080E0
+for row in "-c|#2080E0" "-d -c|32,128,224" "-C -D|32,128,224"; do
+  args=${row%%|*} want=${row#*|}
+  # shellcheck disable=SC2086
+  start_app $args || continue
+  printf 'stale' | xclip -i -selection clipboard
+  xdotool mousemove 700 500
+  wait_until 5 coordinates_are 700 500 ||
+    fail "$args: coordinates not followed"
+  xdotool windowactivate --sync "$main_x" key Return
+  wait_until 5 clipboard_is "$want" && pass "$args: clipboard '$want'" ||
+    fail "$args: clipboard '$(xclip -o -selection clipboard 2>/dev/null)', want '$want'"
+  got=$(entry_text)
+  [ "$got" = "$want" ] && pass "$args: entry box" || fail "$args: entry box '$got'"
+  close_app || fail "$args: process still running after close"
+done
+
+start_app
+printf 'stale' | xclip -i -selection clipboard
+xdotool windowactivate --sync "$main_x" key Return
+wait_until 5 entry_is '#2080E0' && pass "no -c: entry box" || fail "no -c: entry box '$(entry_text)'"
+clipboard_is stale && pass "no -c: clipboard untouched" || fail "no -c: clipboard changed"
+
+# ---------------------------------------------------------------- always on top
+read -r cx cy < <(client_origin)
+above() { xprop -id "$main_x" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
+# Check1 is at 960,480 twips: 64,32 pixels.
+xdotool mousemove $((cx + 70)) $((cy + 40)) click 1
+wait_until 5 above && pass "check box puts the window on top" || fail "not on top after the click"
+xdotool mousemove $((cx + 70)) $((cy + 40)) click 1
+wait_until 5 not_above &&
+  pass "second click takes it back" || fail "still on top after the second click"
+# The focus went back to the entry box: typing lands there, at the caret a set text leaves at the start.
+xdotool type --delay 20 '#ABCDEF'
+wait_until 5 entry_is '#ABCDEF#2080E0' &&
+  pass "typing after the click goes to the entry box" || fail "entry box after the click: '$(entry_text)'"
+
+# ---------------------------------------------------------------- the About box and its launcher
+about='Tintvaleのﾊﾞｰｼﾞｮﾝ情報'
+open_about() {
+  xdotool windowactivate --sync "$main_x" key ctrl+a key Home key shift+End key BackSpace
+  xdotool type --delay 20 '/info'
+  xdotool key Return
+  wait_until 10 xdotool search --name "^$about\$"
+}
+open_about && pass "/info opens the About box" || fail "no About box"
+probe texts "$about" | grep -q 'ﾊﾞｰｼﾞｮﾝ 1.5.0' && pass "About box version" || fail "About box version"
+
+# No values in the registry: the message box.
+"$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /f >/dev/null 2>&1 || true
+about_x=$(xdotool search --name "^$about\$" | head -1)
+xdotool windowactivate --sync "$about_x" key alt+s
+if wait_until 10 message_shown 'ｼｽﾃﾑ情報を使用できません'; then
+  pass "values absent: the message box"
+  xdotool key Return
+else
+  fail "values absent: no message box"
+fi
+
+# The tool named in the registry, at a path with a blank and a decoy at the first blank.
+mkdir -p "$drive_c/Tint Tools"
+cp "$tool" "$drive_c/Tint Tools/tool.exe"
+cp "$tool" "$drive_c/Tint.exe"
+rm -f "$drive_c/Tint Tools/tool.exe.ran" "$drive_c/Tint.exe.ran"
+reg=$(mktemp --suffix=.reg)
+# regedit reads UTF-16 with a byte order mark; reg add would mangle anything beyond ASCII.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\r\n"PATH"="C:\\\\Tint Tools\\\\tool.exe"\r\n' |
+  iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+"$TINTVALE_WINE" regedit /S "Z:${reg//\//\\}" 2>>"$log"
+rm -f "$reg"
+xdotool windowactivate --sync "$about_x" key alt+s
+if wait_until 10 test -f "$drive_c/Tint Tools/tool.exe.ran"; then
+  line=$(iconv -f UTF-16LE -t UTF-8 "$drive_c/Tint Tools/tool.exe.ran")
+  [ "$line" = '"C:\Tint Tools\tool.exe"' ] && pass "registry path started, quoted" || fail "tool command line '$line'"
+else
+  fail "the tool named in the registry did not start"
+fi
+[ ! -e "$drive_c/Tint.exe.ran" ] && pass "no decoy at the first blank" || fail "the decoy ran"
+
+# Closing the main window closes the About box too and ends the program.
+close_app && pass "closing with the About box open ends the process" || fail "process still running"
+xdotool search --name "^$about\$" >/dev/null 2>&1 && fail "About box left behind" || true
+"$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /f >/dev/null 2>&1 || true
+
+if grep -E 'err:.*(exception|fault|crash|stack overflow)' "$log"; then
+  fail "Wine reported a crash"
+fi
+echo "blackbox: $failures failure(s)"
+[ "$failures" -eq 0 ]
