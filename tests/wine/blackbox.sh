@@ -39,7 +39,8 @@ app=""
 main_x=""
 
 start_app() {
-  "$TINTVALE_WINE" "$exe" "$@" 2>>"$log" &
+  # No inherited pipe may outlive the test: ctest waits for every holder of its output to close it.
+  "$TINTVALE_WINE" "$exe" "$@" </dev/null >/dev/null 2>>"$log" &
   app=$!
   pids+=("$app")
   main_x=""
@@ -74,7 +75,7 @@ close_app() {
 
 # A Wine window of a known colour under the pointer.
 probe_paint() {
-  "$TINTVALE_WINE" "$probe" paint "$1" 600 400 200 200 >/dev/null 2>>"$log" &
+  "$TINTVALE_WINE" "$probe" paint "$1" 600 400 200 200 </dev/null >/dev/null 2>>"$log" &
   pids+=("$!")
   wait_until 10 xdotool search --name '^probe paint$'
 }
@@ -97,7 +98,7 @@ for row in "-c|#2080E0" "-d -c|32,128,224" "-C -D|32,128,224"; do
   args=${row%%|*} want=${row#*|}
   # shellcheck disable=SC2086
   start_app $args || continue
-  printf 'stale' | xclip -i -selection clipboard
+  printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
   xdotool mousemove 700 500
   wait_until 5 coordinates_are 700 500 ||
     fail "$args: coordinates not followed"
@@ -110,7 +111,7 @@ for row in "-c|#2080E0" "-d -c|32,128,224" "-C -D|32,128,224"; do
 done
 
 start_app
-printf 'stale' | xclip -i -selection clipboard
+printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
 xdotool windowactivate --sync "$main_x" key Return
 wait_until 5 entry_is '#2080E0' && pass "no -c: entry box" || fail "no -c: entry box '$(entry_text)'"
 clipboard_is stale && pass "no -c: clipboard untouched" || fail "no -c: clipboard changed"
@@ -160,7 +161,7 @@ reg=$(mktemp --suffix=.reg)
 # regedit reads UTF-16 with a byte order mark; reg add would mangle anything beyond ASCII.
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\r\n"PATH"="C:\\\\Tint Tools\\\\tool.exe"\r\n' |
   iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
-"$TINTVALE_WINE" regedit /S "Z:${reg//\//\\}" 2>>"$log"
+"$TINTVALE_WINE" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>>"$log"
 rm -f "$reg"
 xdotool windowactivate --sync "$about_x" key alt+s
 if wait_until 10 test -f "$drive_c/Tint Tools/tool.exe.ran"; then
