@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs all of Tintvale's tests: the core tests on the fake backend, the Qt
-# program under Xvfb + openbox with real X clients, and the Windows build under Wine.
+# program under Xvfb + openbox with real X clients, the Windows build under Wine, the Debian package, the
+# whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer, the fuzzers for a bounded time and
+# a one-minute soak of the real program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh test
 
+step() { printf '\n==== %s\n' "$*"; }
+
 jobs=$(nproc)
+step "Linux build and tests (fake backend, Qt under Xvfb)"
 cmake --preset linux -DTINTVALE_WERROR=ON
 cmake --build --preset linux -j "$jobs"
 scripts/with-x.sh ctest --preset linux -j 1
 
-if [ -x scripts/test-windows.sh ]; then
-  scripts/test-windows.sh
-fi
+step "Windows builds and tests under Wine"
+scripts/test-windows.sh
 
-if [ -x scripts/test-package.sh ]; then
-  scripts/test-package.sh
-fi
+step "Debian package and Windows zip"
+scripts/test-package.sh
+
+step "Sanitizers"
+scripts/test-asan.sh
+
+step "Fuzzers"
+scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
+
+step "Soak"
+scripts/soak.sh "${TINTVALE_SOAK_SECONDS:-60}"
