@@ -53,13 +53,15 @@ HFONT CreateLayoutFont(const FontSpec& spec, UINT dpi) {
   return chosen;
 }
 
-// The default user-interface font. Asking for the Japanese character set makes the font mapper pick a
-// face with Japanese glyphs even where the default face has none (Wine without a ja locale draws boxes).
+// The default user-interface font: the first Japanese user-interface face the system has. The captions
+// are Japanese, and a Latin default face (Tahoma, or DejaVu Sans under Wine) draws them as boxes; asking
+// for the Japanese character set instead makes Wine draw the Latin letters as boxes.
 HFONT CreateDefaultFont(UINT dpi) {
   FontSpec spec;
+  spec.families = {u"MS UI Gothic", u"Yu Gothic UI", u"Meiryo UI", u"Noto Sans CJK JP"};
   spec.pointSize = 9;
-  spec.charset = SHIFTJIS_CHARSET;
-  return CreateFontFor(spec, L"MS UI Gothic", dpi);
+  spec.charset = DEFAULT_CHARSET;
+  return CreateLayoutFont(spec, dpi);
 }
 
 class FormWindow;

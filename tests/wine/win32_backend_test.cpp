@@ -185,6 +185,29 @@ TEST_F(Win32Backend, Form1LayoutGivesAFixedClientAreaAndControlsAtTheirTwipPlace
   EXPECT_TRUE(events.log.empty()) << "building raises no event: " << events.log.front();
 }
 
+TEST_F(Win32Backend, ControlFontsHaveGlyphsForJapaneseAndLatinCaptions) {
+  Recorder events;
+  auto w = platform->Forms().BuildWindow(TestLayout(true), events);
+  const wchar_t sample[] = L"Tintvale 1.5.0 座標ｼｽﾃﾑ情報";
+  for (int control : {kLabel, kOk, kCheck, kEdit}) {
+    HWND child = Child(*w, control);
+    HDC dc = GetDC(child);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+    WORD glyphs[std::size(sample)] = {};
+    const DWORD n = GetGlyphIndicesW(dc, sample, static_cast<int>(wcslen(sample)), glyphs,
+                                     GGI_MARK_NONEXISTING_GLYPHS);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, old);
+    ReleaseDC(child, dc);
+    ASSERT_EQ(n, wcslen(sample));
+    for (DWORD i = 0; i < n; ++i) {
+      EXPECT_NE(glyphs[i], 0xFFFF) << "control " << control << ", face " << Show(FromWide(face, wcslen(face)))
+                                   << ", character " << i;
+    }
+  }
+}
+
 TEST_F(Win32Backend, TabOrderFollowsTabIndexAndSkipsLabels) {
   Recorder events;
   auto w = platform->Forms().BuildWindow(Form1Layout(), events);
