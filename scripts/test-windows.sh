@@ -14,11 +14,12 @@ cmake --build --preset win64 -j "$jobs"
 
 status=0
 exe=build/win32/tintvale.exe
-kind=$(file -b "$exe")
-case $kind in
-  "PE32 executable (GUI) Intel 80386"*) echo "win32 exe: $kind" ;;
-  *) echo "FAIL: win32 exe is not a 32-bit GUI PE: $kind"; status=1 ;;
-esac
+headers=$(i686-w64-mingw32-objdump -f -p "$exe")
+if grep -q 'file format pei-i386' <<<"$headers" && grep -q 'Subsystem.*(Windows GUI)' <<<"$headers"; then
+  echo "win32 exe: PE32 (i386), Windows GUI subsystem"
+else
+  echo "FAIL: win32 exe is not a 32-bit GUI PE"; status=1
+fi
 # Only DLLs every Windows has; a MinGW runtime DLL here means the static link broke.
 allowed='^(ADVAPI32|GDI32|KERNEL32|USER32|SHELL32|msvcrt)\.dll$'
 imports=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print $3 }')

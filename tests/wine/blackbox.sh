@@ -157,12 +157,16 @@ mkdir -p "$drive_c/Tint Tools"
 cp "$tool" "$drive_c/Tint Tools/tool.exe"
 cp "$tool" "$drive_c/Tint.exe"
 rm -f "$drive_c/Tint Tools/tool.exe.ran" "$drive_c/Tint.exe.ran"
-reg=$(mktemp --suffix=.reg)
 # regedit reads UTF-16 with a byte order mark; reg add would mangle anything beyond ASCII.
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\r\n"PATH"="C:\\\\Tint Tools\\\\tool.exe"\r\n' |
-  iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
-"$TINTVALE_WINE" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>>"$log"
-rm -f "$reg"
+seed_registry() {
+  local reg
+  reg=$(mktemp --suffix=.reg)
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\%s]\r\n"%s"="%s"\r\n' "$1" "$2" "$3" |
+    iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+  "$TINTVALE_WINE" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>>"$log"
+  rm -f "$reg"
+}
+seed_registry 'Shared Tools\MSINFO' PATH 'C:\\Tint Tools\\tool.exe'
 xdotool windowactivate --sync "$about_x" key alt+s
 if wait_until 10 test -f "$drive_c/Tint Tools/tool.exe.ran"; then
   line=$(iconv -f UTF-16LE -t UTF-8 "$drive_c/Tint Tools/tool.exe.ran")
@@ -172,10 +176,31 @@ else
 fi
 [ ! -e "$drive_c/Tint.exe.ran" ] && pass "no decoy at the first blank" || fail "the decoy ran"
 
+# Without PATH, the folder under "Shared Tools Location" and the tool's own name in it.
+"$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /f </dev/null >/dev/null 2>&1 || true
+cp "$tool" "$drive_c/Tint Tools/MSINFO32.EXE"
+rm -f "$drive_c/Tint Tools/MSINFO32.EXE.ran"
+seed_registry 'Shared Tools Location' MSINFO 'C:\\Tint Tools'
+xdotool windowactivate --sync "$about_x" key alt+s
+wait_until 10 test -f "$drive_c/Tint Tools/MSINFO32.EXE.ran" && pass "tool found in the Shared Tools Location folder" ||
+  fail "the tool in the Shared Tools Location folder did not start"
+"$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools Location' /v MSINFO /f </dev/null >/dev/null 2>&1 || true
+
 # Closing the main window closes the About box too and ends the program.
 close_app && pass "closing with the About box open ends the process" || fail "process still running"
 xdotool search --name "^$about\$" >/dev/null 2>&1 && fail "About box left behind" || true
 "$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /f >/dev/null 2>&1 || true
+
+# ---------------------------------------------------------------- scaled display
+# At 144 dots per inch the twip layout gives a client area half as large again.
+dpi_key='HKCU\Control Panel\Desktop'
+"$TINTVALE_WINE" reg add "$dpi_key" /v LogPixels /t REG_DWORD /d 144 /f </dev/null >/dev/null 2>>"$log"
+if start_app; then
+  size=$(probe client Tintvale)
+  [ "$size" = "423 90" ] && pass "client area 423x90 at 144 dpi" || fail "client area at 144 dpi '$size'"
+  close_app || fail "144 dpi: process still running after close"
+fi
+"$TINTVALE_WINE" reg add "$dpi_key" /v LogPixels /t REG_DWORD /d 96 /f </dev/null >/dev/null 2>>"$log"
 
 if grep -E 'err:.*(exception|fault|crash|stack overflow)' "$log"; then
   fail "Wine reported a crash"
