@@ -463,11 +463,17 @@ void FormWindow::Paint() {
   const int d = static_cast<int>(dpi_);
   for (const ControlLayout& c : layout_.controls) {
     if (c.kind != ControlKind::Line) continue;
-    GdiObject<HPEN> pen(CreatePen(PS_SOLID, std::max(1, MulDiv(c.lineWidthPx, d, 96)),
-                                  Resolve(c.foreColor, COLOR_WINDOWTEXT)));
+    const int width = std::max(1, MulDiv(c.lineWidthPx, d, 96));
+    int x1 = MulDiv(c.left, d, 1440), y1 = MulDiv(c.top, d, 1440);
+    int x2 = MulDiv(c.width, d, 1440), y2 = MulDiv(c.height, d, 1440);
+    // GDI centres a wide pen on the line, so a two-pixel line at y would also cover y - 1, where the
+    // etched rule's grey line lies. A wide level or upright line grows down or right from its place.
+    if (y1 == y2) y1 += width / 2, y2 += width / 2;
+    if (x1 == x2) x1 += width / 2, x2 += width / 2;
+    GdiObject<HPEN> pen(CreatePen(PS_SOLID, width, Resolve(c.foreColor, COLOR_WINDOWTEXT)));
     HGDIOBJ old = SelectObject(dc, pen.Get());
-    MoveToEx(dc, MulDiv(c.left, d, 1440), MulDiv(c.top, d, 1440), nullptr);
-    LineTo(dc, MulDiv(c.width, d, 1440), MulDiv(c.height, d, 1440));
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
     SelectObject(dc, old);
   }
   EndPaint(hwnd_, &ps);

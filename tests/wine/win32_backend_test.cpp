@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "about_box/frm_about.h"
 #include "main_window/form1.h"
+#include "resources/icon.h"
 #include "platform/services.h"
 #include "platform/utf8.h"
 #include "platform/win32/native.h"
@@ -377,6 +379,61 @@ TEST_F(Win32Backend, PictureShowsItsColourAndAnUnchangedColourRepaintsNothing) {
     w->SetBackColor(kPicture, c);
     EXPECT_FALSE(GetUpdateRect(picture, nullptr, FALSE)) << "same colour again " << std::hex << c;
   }
+}
+
+TEST_F(Win32Backend, AboutBoxPictureShowsTheProgramIconAndTheEtchedRuleIsDrawn) {
+  Recorder events;
+  auto w = platform->Forms().BuildWindow(FrmAboutLayout(), events);
+  w->Show();
+  HWND hwnd = WindowHandle(*w);
+  HWND picture = Child(*w, picIcon);
+  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return IsWindowVisible(picture) != FALSE; }));
+  UpdateWindow(hwnd);
+  UpdateWindow(picture);
+  ASSERT_EQ(WindowDpi(nullptr), 96u) << "the pixel places below are for 96 dpi";
+
+  // The icon resource was written at build time from the same pixels: the top left of the picture's
+  // client area shows them one to one, rows the right way up, red and blue not swapped.
+  const IconImage& icon = ProgramIcon();
+  HDC dc = GetDC(picture);
+  int mismatches = 0;
+  for (int y = 0; y < IconImage::kSize; y += 3) {
+    for (int x = 0; x < IconImage::kSize; x += 3) {
+      const IconColor c = icon.palette[icon.pixels[static_cast<std::size_t>(y * IconImage::kSize + x)]];
+      const COLORREF want = RGB(c.red, c.green, c.blue);
+      const COLORREF got = GetPixel(dc, x, y);
+      if (got != want && mismatches++ < 5) ADD_FAILURE() << "icon pixel " << x << "," << y << std::hex << ": " << got << " want " << want;
+    }
+  }
+  ReleaseDC(picture, dc);
+  EXPECT_EQ(mismatches, 0);
+
+  // Grey line at 2445 twips (y 163), the two-pixel white one from 2460 (y 164) right under it.
+  dc = GetDC(hwnd);
+  EXPECT_EQ(GetPixel(dc, 200, 162), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(GetPixel(dc, 200, 163), RGB(128, 128, 128));
+  EXPECT_EQ(GetPixel(dc, 200, 164), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 200, 165), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 200, 170), GetSysColor(COLOR_BTNFACE));
+  ReleaseDC(hwnd, dc);
+}
+
+TEST_F(Win32Backend, MovedToAMonitorWithAnotherScaleTheWindowLaysItselfOutAgain) {
+  Recorder events;
+  auto w = platform->Forms().BuildWindow(Form1Layout(), events);
+  HWND hwnd = WindowHandle(*w);
+  RECT frame;
+  GetWindowRect(hwnd, &frame);
+  RECT suggested = {frame.left, frame.top, frame.left + 500, frame.top + 200};
+  SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+  RECT r;
+  GetWindowRect(Child(*w, Text2), &r);
+  MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.left, MulDiv(960, 192, 1440));
+  EXPECT_EQ(r.top, MulDiv(120, 192, 1440));
+  EXPECT_EQ(r.right - r.left, MulDiv(3135, 192, 1440));
+  GetWindowRect(hwnd, &r);
+  EXPECT_EQ(r.right - r.left, 500) << "the size the system suggests";
 }
 
 TEST_F(Win32Backend, TimerTicksDoNotNestWhileATickPumps) {
