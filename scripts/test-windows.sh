@@ -38,6 +38,16 @@ resources=$(wrestool -l "$exe")
 for type in 'type=icon' 'type=group_icon' 'type=version' 'type=24'; do
   grep -q -- "$type" <<<"$resources" || { echo "FAIL: win32 exe has no $type resource"; status=1; }
 done
+# The version record: 1.5.0.0 for file and product, "1.05" strings, Japanese with Unicode.
+version=$(wrestool -x --raw -t 16 "$exe" | od -An -tx1 -v | tr -d ' \n')
+[[ $version == *bd04effe000001000500010000000000050001000000000* ]] ||
+  { echo "FAIL: version record is not 1.5.0.0"; status=1; }
+[[ $version == *1104b004* ]] || { echo "FAIL: version record is not Japanese/Unicode"; status=1; }
+strings=$(wrestool -x --raw -t 16 "$exe" | iconv -f UTF-16LE -t UTF-8 -c | tr '\0' '|')
+for want in '041104B0' 'FileVersion|*1.05' 'ProductVersion|*1.05' 'ProductName|*Tintvale'; do
+  # shellcheck disable=SC2053
+  [[ $strings == *$want* ]] || { echo "FAIL: version record lacks $want"; status=1; }
+done
 icon=$(mktemp)
 wrestool -x -t 14 "$exe" >"$icon"
 icotool -l "$icon" | grep -q -- '--width=32 --height=32 --bit-depth=8 --palette-size=256' ||
