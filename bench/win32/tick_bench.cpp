@@ -1,0 +1,296 @@
+// Runs the real program on the real Win32 platform (under Wine here) while a thread moves the pointer at
+// 100 Hz, and prints what one tick costs next to a bare GetCursorPos + GetPixel loop on a GetDC(NULL)
+// measured in the same run. Only the platform seam is wrapped: each window's events go through a proxy that
+// times TimerTick, and the cursor and pixel calls are stamped on their way through.
+// Usage: tintvale_tick_bench [SECONDS]   (default 10, after one second of warm-up)
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "main_window/program.h"
+#include "platform/services.h"
+
+using namespace tintvale;
+
+namespace {
+
+double Now() {
+  static const double perSecond = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart) / perSecond;
+}
+
+// Sleep() rounds to whole milliseconds and may wake early or late; the last stretch is spun so each
+// timed sample starts on its 10 ms grid like a tick does.
+void SleepUntil(double t) {
+  for (double left = t - Now(); left > 0.002; left = t - Now()) Sleep(static_cast<DWORD>((left - 0.001) * 1000));
+  while (Now() < t) {
+  }
+}
+
+struct Summary {
+  std::size_t count = 0;
+  double median = 0;
+  double p90 = 0;
+};
+
+// Nearest rank: the smallest sample with at least the fraction q of all samples at or below it.
+Summary Summarise(std::vector<double> v) {
+  Summary s;
+  s.count = v.size();
+  if (v.empty()) return s;
+  std::sort(v.begin(), v.end());
+  auto rank = [&](double q) {
+    auto r = static_cast<std::size_t>(std::ceil(q * static_cast<double>(v.size())));
+    return v[std::max<std::size_t>(r, 1) - 1];
+  };
+  s.median = rank(0.5);
+  s.p90 = rank(0.9);
+  return s;
+}
+
+struct TickTimes {
+  double start = 0, cursor = 0, pixel = 0, ticked = 0, painted = 0;
+};
+
+struct Recorder {
+  double warmEnd = 0;
+  double end = 0;
+  std::vector<TickTimes> ticks;
+  TickTimes* current = nullptr;  // the tick on the stack, for the screen calls it makes
+  int depth = 0;                 // a tick pumps messages, so another tick can run inside it
+  std::size_t nested = 0;
+};
+
+class ProxyEvents final : public WindowEvents {
+ public:
+  ProxyEvents(WindowEvents& inner, Toolkit& toolkit, Recorder& rec) : inner_(inner), toolkit_(toolkit), rec_(rec) {}
+  void KeyPress(int control, std::int16_t& keyAscii) override { inner_.KeyPress(control, keyAscii); }
+  void TextChanged(int control) override { inner_.TextChanged(control); }
+  void Click(int control) override { inner_.Click(control); }
+  void GotFocus(int control) override { inner_.GotFocus(control); }
+  void CloseRequested() override { inner_.CloseRequested(); }
+  void TimerTick(int control) override {
+    if (rec_.depth > 0) {  // counted, not timed: its time is inside the outer tick's
+      ++rec_.nested;
+      inner_.TimerTick(control);
+      return;
+    }
+    ++rec_.depth;
+    TickTimes t;
+    t.start = Now();
+    rec_.current = &t;
+    inner_.TimerTick(control);
+    t.ticked = Now();
+    // The swatch and text box repaints the tick asked for run here rather than at the loop's next turn.
+    toolkit_.PumpEvents();
+    t.painted = Now();
+    rec_.current = nullptr;
+    --rec_.depth;
+    rec_.ticks.push_back(t);
+    if (t.start > rec_.end) toolkit_.Quit();
+  }
+
+ private:
+  WindowEvents& inner_;
+  Toolkit& toolkit_;
+  Recorder& rec_;
+};
+
+class ProxyWindow final : public NativeWindow {
+ public:
+  explicit ProxyWindow(std::unique_ptr<NativeWindow> inner) : inner_(std::move(inner)) {}
+  NativeWindow& Inner() { return *inner_; }
+  void Show() override { inner_->Show(); }
+  void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
+  Text GetText(int control) const override { return inner_->GetText(control); }
+  void SetText(int control, const Text& text) override { inner_->SetText(control, text); }
+  void SetBackColor(int control, ColorValue color) override { inner_->SetBackColor(control, color); }
+  int CheckValue(int control) const override { return inner_->CheckValue(control); }
+  void SetFocus(int control) override { inner_->SetFocus(control); }
+  void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
+
+ private:
+  std::unique_ptr<NativeWindow> inner_;
+};
+
+class BenchToolkit final : public Toolkit {
+ public:
+  BenchToolkit(Toolkit& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
+  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override {
+    // The proxies outlive the windows: a destroyed window may still be unwinding through one.
+    proxies_.push_back(std::make_unique<ProxyEvents>(events, inner_, rec_));
+    return std::make_unique<ProxyWindow>(inner_.BuildWindow(layout, *proxies_.back()));
+  }
+  void PumpEvents() override { inner_.PumpEvents(); }
+  int Run() override { return inner_.Run(); }
+  void Quit() override { inner_.Quit(); }
+  bool SetClipboardText(const Text& text) override { return inner_.SetClipboardText(text); }
+  // The benchmark's own arguments are not options for the program: it runs as if started plain.
+  Text CommandLine() override { return Text(); }
+
+ private:
+  Toolkit& inner_;
+  Recorder& rec_;
+  std::vector<std::unique_ptr<ProxyEvents>> proxies_;
+};
+
+class ProxyScreenContext final : public ScreenContext {
+ public:
+  ProxyScreenContext(std::unique_ptr<ScreenContext> inner, Recorder& rec) : inner_(std::move(inner)), rec_(rec) {}
+  ColorValue Pixel(std::int32_t x, std::int32_t y) override {
+    ColorValue c = inner_->Pixel(x, y);
+    if (rec_.current) rec_.current->pixel = Now();
+    return c;
+  }
+
+ private:
+  std::unique_ptr<ScreenContext> inner_;
+  Recorder& rec_;
+};
+
+class BenchScreen final : public ScreenServices {
+ public:
+  BenchScreen(ScreenServices& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
+  std::unique_ptr<ScreenContext> GetScreen() override {
+    auto s = inner_.GetScreen();
+    if (!s) return s;
+    return std::make_unique<ProxyScreenContext>(std::move(s), rec_);
+  }
+  bool CursorPos(ScreenPoint& point) override {
+    bool ok = inner_.CursorPos(point);
+    if (rec_.current) rec_.current->cursor = Now();
+    return ok;
+  }
+  void SetTopmost(NativeWindow& window, bool onTop) override {
+    inner_.SetTopmost(static_cast<ProxyWindow&>(window).Inner(), onTop);
+  }
+
+ private:
+  ScreenServices& inner_;
+  Recorder& rec_;
+};
+
+class BenchPlatform final : public Platform {
+ public:
+  BenchPlatform(Platform& inner, Recorder& rec)
+      : inner_(inner), forms_(inner.Forms(), rec), screen_(inner.Screen(), rec) {}
+  Toolkit& Forms() override { return forms_; }
+  ScreenServices& Screen() override { return screen_; }
+  Registry& Reg() override { return inner_.Reg(); }
+  ProcessStarter& Processes() override { return inner_.Processes(); }
+  FileTest& Files() override { return inner_.Files(); }
+  MessageDialog& Messages() override { return inner_.Messages(); }
+
+ private:
+  Platform& inner_;
+  BenchToolkit forms_;
+  BenchScreen screen_;
+};
+
+// One bare sample: what the tick has to do at the least.
+double BareSample(HDC screen) {
+  const double t0 = Now();
+  POINT p;
+  GetCursorPos(&p);
+  GetPixel(screen, p.x, p.y);
+  return (Now() - t0) * 1e6;
+}
+
+void Row(const char* name, const Summary& s) {
+  std::printf("%-34s %10.1f %10.1f %8zu\n", name, s.median, s.p90, s.count);
+}
+
+double Ratio(double a, double b) { return b > 0 ? a / b : 0; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
+  std::unique_ptr<Platform> platform = CreatePlatform(0, nullptr);
+  if (!platform) return 1;
+
+  // The pointer moves along a row low on the screen, away from the program's window, as a user's would.
+  std::atomic<bool> stop{false};
+  std::thread mover([&] {
+    const int width = GetSystemMetrics(SM_CXSCREEN), row = GetSystemMetrics(SM_CYSCREEN) - 60;
+    long step = 0;
+    for (double t = Now(); !stop.load(); t += 0.01, ++step) {
+      SleepUntil(t);
+      SetCursorPos(static_cast<int>(40 + (step * 12) % (width - 80)), row);
+    }
+  });
+
+  // The floor in the same run with the pointer moving: back to back, then on an absolute 10 ms grid where
+  // each sample pays the same wake-up from sleep that a tick pays.
+  std::vector<double> floorUs, floorTimerUs;
+  HDC screen = GetDC(nullptr);
+  for (int i = 0; i < 100; ++i) BareSample(screen);
+  for (int i = 0; i < 3000; ++i) floorUs.push_back(BareSample(screen));
+  for (double t = Now() + 0.01, end = t + 3; t < end; t += 0.01) {
+    SleepUntil(t);
+    floorTimerUs.push_back(BareSample(screen));
+  }
+  ReleaseDC(nullptr, screen);
+
+  Recorder rec;
+  rec.ticks.reserve(static_cast<std::size_t>(seconds * 200 + 400));
+  int status = 0;
+  {
+    BenchPlatform bench(*platform, rec);
+    rec.warmEnd = Now() + 1;
+    rec.end = rec.warmEnd + seconds;
+    Program program(bench);
+    status = program.Run();
+  }
+  stop = true;
+  mover.join();
+
+  std::vector<double> tickUs, tickPaintUs, cursorUs, pixelUs, controlsUs, intervalMs;
+  double previous = 0;
+  for (const TickTimes& t : rec.ticks) {
+    if (t.start >= rec.warmEnd) {
+      tickUs.push_back((t.ticked - t.start) * 1e6);
+      tickPaintUs.push_back((t.painted - t.start) * 1e6);
+      if (t.cursor > 0) cursorUs.push_back((t.cursor - t.start) * 1e6);
+      if (t.pixel > 0 && t.cursor > 0) pixelUs.push_back((t.pixel - t.cursor) * 1e6);
+      if (t.pixel > 0) controlsUs.push_back((t.ticked - t.pixel) * 1e6);
+      if (previous > 0) intervalMs.push_back((t.start - previous) * 1e3);
+    }
+    previous = t.start;
+  }
+  const Summary floorS = Summarise(floorUs), floorTimerS = Summarise(floorTimerUs), tickS = Summarise(tickUs),
+                paintS = Summarise(tickPaintUs), intervalS = Summarise(intervalMs);
+  const double span = tickUs.empty() ? 0 : rec.ticks.back().start - rec.warmEnd;
+
+  std::printf("%-34s %10s %10s %8s\n", "figure (us)", "median", "p90", "n");
+  Row("bare GetCursorPos+GetPixel", floorS);
+  Row("bare, on a 10 ms grid", floorTimerS);
+  Row("tick: cursor, pixel, swatch, text", tickS);
+  Row("  tick start to cursor read", Summarise(cursorUs));
+  Row("  GetPixel in the tick", Summarise(pixelUs));
+  Row("  swatch and text after the pixel", Summarise(controlsUs));
+  Row("tick with its repaint", paintS);
+  std::printf("%-34s %10.2f %10.2f\n", "tick / bare (ratio)", Ratio(tickS.median, floorS.median),
+              Ratio(tickS.p90, floorS.p90));
+  std::printf("%-34s %10.2f %10.2f\n", "tick / bare on grid (ratio)", Ratio(tickS.median, floorTimerS.median),
+              Ratio(tickS.p90, floorTimerS.p90));
+  std::printf("%-34s %10.2f %10.2f\n", "tick+repaint / bare on grid", Ratio(paintS.median, floorTimerS.median),
+              Ratio(paintS.p90, floorTimerS.p90));
+  std::printf("%-34s %10.2f %10.2f\n", "tick interval (ms)", intervalS.median, intervalS.p90);
+  std::printf("ticks_per_s %.1f nested_ticks %zu exit_status %d\n",
+              span > 0 ? static_cast<double>(tickUs.size()) / span : 0, rec.nested, status);
+  return 0;
+}
