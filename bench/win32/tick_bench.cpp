@@ -63,6 +63,7 @@ Summary Summarise(std::vector<double> v) {
 
 struct TickTimes {
   double start = 0, cursor = 0, pixel = 0, ticked = 0, painted = 0;
+  double swatchUs = 0, textUs = 0;  // time inside the window's colour and text setters
 };
 
 struct Recorder {
@@ -111,19 +112,28 @@ class ProxyEvents final : public WindowEvents {
 
 class ProxyWindow final : public NativeWindow {
  public:
-  explicit ProxyWindow(std::unique_ptr<NativeWindow> inner) : inner_(std::move(inner)) {}
+  ProxyWindow(std::unique_ptr<NativeWindow> inner, Recorder& rec) : inner_(std::move(inner)), rec_(rec) {}
   NativeWindow& Inner() { return *inner_; }
   void Show() override { inner_->Show(); }
   void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
   Text GetText(int control) const override { return inner_->GetText(control); }
-  void SetText(int control, const Text& text) override { inner_->SetText(control, text); }
-  void SetBackColor(int control, ColorValue color) override { inner_->SetBackColor(control, color); }
+  void SetText(int control, const Text& text) override {
+    const double t0 = Now();
+    inner_->SetText(control, text);
+    if (rec_.current) rec_.current->textUs += (Now() - t0) * 1e6;
+  }
+  void SetBackColor(int control, ColorValue color) override {
+    const double t0 = Now();
+    inner_->SetBackColor(control, color);
+    if (rec_.current) rec_.current->swatchUs += (Now() - t0) * 1e6;
+  }
   int CheckValue(int control) const override { return inner_->CheckValue(control); }
   void SetFocus(int control) override { inner_->SetFocus(control); }
   void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
 
  private:
   std::unique_ptr<NativeWindow> inner_;
+  Recorder& rec_;
 };
 
 class BenchToolkit final : public Toolkit {
@@ -132,7 +142,7 @@ class BenchToolkit final : public Toolkit {
   std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override {
     // The proxies outlive the windows: a destroyed window may still be unwinding through one.
     proxies_.push_back(std::make_unique<ProxyEvents>(events, inner_, rec_));
-    return std::make_unique<ProxyWindow>(inner_.BuildWindow(layout, *proxies_.back()));
+    return std::make_unique<ProxyWindow>(inner_.BuildWindow(layout, *proxies_.back()), rec_);
   }
   void PumpEvents() override { inner_.PumpEvents(); }
   int Run() override { return inner_.Run(); }
@@ -258,7 +268,7 @@ int main(int argc, char** argv) {
   stop = true;
   mover.join();
 
-  std::vector<double> tickUs, tickPaintUs, cursorUs, pixelUs, controlsUs, intervalMs;
+  std::vector<double> tickUs, tickPaintUs, cursorUs, pixelUs, controlsUs, swatchUs, textUs, intervalMs;
   double previous = 0;
   for (const TickTimes& t : rec.ticks) {
     if (t.start >= rec.warmEnd) {
@@ -267,6 +277,8 @@ int main(int argc, char** argv) {
       if (t.cursor > 0) cursorUs.push_back((t.cursor - t.start) * 1e6);
       if (t.pixel > 0 && t.cursor > 0) pixelUs.push_back((t.pixel - t.cursor) * 1e6);
       if (t.pixel > 0) controlsUs.push_back((t.ticked - t.pixel) * 1e6);
+      swatchUs.push_back(t.swatchUs);
+      textUs.push_back(t.textUs);
       if (previous > 0) intervalMs.push_back((t.start - previous) * 1e3);
     }
     previous = t.start;
@@ -282,6 +294,8 @@ int main(int argc, char** argv) {
   Row("  tick start to cursor read", Summarise(cursorUs));
   Row("  GetPixel in the tick", Summarise(pixelUs));
   Row("  swatch and text after the pixel", Summarise(controlsUs));
+  Row("    in SetBackColor (swatch)", Summarise(swatchUs));
+  Row("    in SetText (coordinates)", Summarise(textUs));
   Row("tick with its repaint", paintS);
   std::printf("%-34s %10.2f %10.2f\n", "tick / bare (ratio)", Ratio(tickS.median, floorS.median),
               Ratio(tickS.p90, floorS.p90));
