@@ -1,0 +1,25 @@
+// Another program that keeps the clipboard open: opens it, prints "held", keeps it for SECONDS (default
+// 3), closes it and prints "released". Prints "busy" and ends with 1 when it could not open it.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+int wmain(int argc, wchar_t** argv) {
+  const double seconds = argc > 1 ? std::wcstod(argv[1], nullptr) : 3.0;
+  // A window of its own, so the clipboard reports a real holder (GetOpenClipboardWindow).
+  HWND owner = CreateWindowExW(0, L"STATIC", L"clip holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  if (!OpenClipboard(owner)) {
+    std::printf("busy\n");
+    return 1;
+  }
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(seconds * 1000));  // the hold itself, not a wait for anything
+  CloseClipboard();
+  std::printf("released\n");
+  std::fflush(stdout);
+  if (owner) DestroyWindow(owner);
+  return 0;
+}
