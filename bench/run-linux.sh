@@ -146,6 +146,6 @@ echo "| CPU ratio to the bare sampler | $(fmt "$(col 5)") | | ≤ 1.5 |"
 echo "| X server's share, % of a core | $(fmt "$(col 4)") | with the sampler $(fmt "$(col 2)")$( [ $have_gpick = 1 ] && echo "; with gpick $(fmt "$(col 12)")") | ≤ 2× sampler's |"
 echo "| X server share ratio | $(fmt "$(col 6)") | | ≤ 2 |"
 echo "| Start-up, exec to window mapped, ms (median of 5) | $(fmt "$(start_ms ours)") | bare Qt window $(fmt "$(start_ms qt_hello)"); gcolor3 $(fmt "$(start_ms gcolor3)"); gpick $(fmt "$(start_ms gpick)") | ≤ 100 |"
-echo "| RSS after 3 s idle, MB | $(fmt "$(start_mb ours)") | bare Qt window $(fmt "$(start_mb qt_hello)"); gcolor3 $(fmt "$(start_mb gcolor3)"); gpick $(fmt "$(start_mb gpick)") | ≤ 35 |"
+echo "| RSS after 3 s idle, MiB | $(fmt "$(start_mb ours)") | bare Qt window $(fmt "$(start_mb qt_hello)"); gcolor3 $(fmt "$(start_mb gcolor3)"); gpick $(fmt "$(start_mb gpick)") | ≤ 35 |"
 echo
 echo "CPU cross-check from /proc/PID/task/*/schedstat (ns): ours $(fmt "$(col 9)") %, sampler $(fmt "$(col 7)") %, X share with ours $(fmt "$(col 10)") %, with the sampler $(fmt "$(col 8)") %"
