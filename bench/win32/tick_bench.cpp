@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -219,6 +220,33 @@ double BareSample(HDC screen) {
   return (Now() - t0) * 1e6;
 }
 
+// Where the coordinate box's time goes: a bare EDIT in a bare window, given a new coordinate text per call
+// as the tick gives it, with the font face and the separator between x and y varied. Messages (the
+// repaints) are pumped between calls but only SetWindowTextW is timed.
+std::vector<double> BareEditSetText(const wchar_t* face, wchar_t separator) {
+  HWND top = CreateWindowExW(0, L"STATIC", L"bare edit", WS_POPUP | WS_VISIBLE, 0, 0, 200, 40, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 4, 4, 120, 22,
+                              top, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HFONT font = face ? CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face)
+                    : nullptr;
+  if (font) SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  std::vector<double> us;
+  MSG msg;
+  for (int i = 0; i < 330; ++i) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%d%lc%d", 100 + (i * 7) % 1100, static_cast<wint_t>(separator), 700 + i % 2);
+    const double t0 = Now();
+    SetWindowTextW(edit, text);
+    if (i >= 30) us.push_back((Now() - t0) * 1e6);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  DestroyWindow(top);
+  if (font) DeleteObject(font);
+  return us;
+}
+
 void Row(const char* name, const Summary& s) {
   std::printf("%-34s %10.1f %10.1f %8zu\n", name, s.median, s.p90, s.count);
 }
@@ -304,6 +332,11 @@ int main(int argc, char** argv) {
   std::printf("%-34s %10.2f %10.2f\n", "tick+repaint / bare on grid", Ratio(paintS.median, floorTimerS.median),
               Ratio(paintS.p90, floorTimerS.p90));
   std::printf("%-34s %10.2f %10.2f\n", "tick interval (ms)", intervalS.median, intervalS.p90);
+  Row("bare EDIT SetWindowTextW, em space", Summarise(BareEditSetText(L"Noto Sans CJK JP", L'\u2003')));
+  Row("  same, tab", Summarise(BareEditSetText(L"Noto Sans CJK JP", L'\t')));
+  Row("  same, plain space", Summarise(BareEditSetText(L"Noto Sans CJK JP", L' ')));
+  Row("  DejaVu Sans, plain space", Summarise(BareEditSetText(L"DejaVu Sans", L' ')));
+  Row("  system font, plain space", Summarise(BareEditSetText(nullptr, L' ')));
   std::printf("ticks_per_s %.1f nested_ticks %zu exit_status %d\n",
               span > 0 ? static_cast<double>(tickUs.size()) / span : 0, rec.nested, status);
   return 0;
