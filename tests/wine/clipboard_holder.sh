@@ -14,10 +14,11 @@ failures=0
 pids=()
 log=$(mktemp)
 held=$(mktemp)
+release=$(mktemp -u)
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   [ -n "${TINTVALE_WINE_KEEP:-}" ] || wine_env_stop
-  rm -f "$log" "$held"
+  rm -f "$log" "$held" "$release"
 }
 trap cleanup EXIT
 
@@ -56,8 +57,9 @@ printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
 xdotool mousemove 700 500
 wait_until 10 coordinates_are 700 500 || fail "coordinates not followed before the hold"
 
-# The holder keeps the clipboard for 3 s; everything below up to its release happens inside the hold.
-"$TINTVALE_WINE" "$holder" 3 </dev/null >"$held" 2>>"$log" &
+# The holder keeps the clipboard until told to let go (at most 20 s): everything below up to the release
+# happens inside the hold, however slowly the machine runs.
+"$TINTVALE_WINE" "$holder" 20 "Z:${release//\//\\}" </dev/null >"$held" 2>>"$log" &
 hold=$!
 pids+=("$hold")
 wait_until 10 holder_says held || fail "the holder did not get the clipboard: $(cat "$held")"
@@ -73,6 +75,7 @@ xdotool mousemove 650 450
 wait_until 5 coordinates_are 650 450 && pass "sampling goes on after the capture" || fail "coordinates stopped"
 running "$hold" || fail "the holder ended before the checks under the hold were done"
 
+touch "$release"
 wait_until 15 ended "$hold" && holder_says released || fail "the holder did not release the clipboard"
 clipboard_is stale && pass "the held clipboard kept its text" ||
   fail "clipboard changed under the hold: '$(xclip -o -selection clipboard 2>/dev/null)'"
