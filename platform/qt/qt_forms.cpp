@@ -11,10 +11,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QWindow>
 #include <QtWidgets/qdrawutil.h>
 #include <algorithm>
@@ -73,12 +77,98 @@ void Raise(const SinkPtr& sink, F&& call) {
   });
 }
 
+// The application's style, except that a text box's panel (base and frame) is drawn from a picture kept
+// per size, state and palette. Styles such as Fusion draw that frame with antialiased paths, which made it
+// most of the cost of repainting the coordinate box, whose text changes up to 100 times a second; the
+// picture holds the same pixels, drawn once by the same style.
+class PanelPictureStyle : public QProxyStyle {
+ public:
+  explicit PanelPictureStyle(QStyle* base) : QProxyStyle(base) {}
+
+  // One instance for every text box, deleted with the application; null when the application style
+  // cannot be made again by name (its text boxes then keep the application style itself).
+  static QStyle* Shared() {
+    static QPointer<QStyle> shared = [] {
+      QStyle* base = QStyleFactory::create(QApplication::style()->name());
+      if (!base) return QPointer<QStyle>();
+      auto* style = new PanelPictureStyle(base);  // takes base
+      style->setParent(QCoreApplication::instance());
+      return QPointer<QStyle>(style);
+    }();
+    return shared.data();
+  }
+
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element != PE_PanelLineEdit || !Pictured(*option, *painter)) {
+      QProxyStyle::drawPrimitive(element, option, painter, widget);
+      return;
+    }
+    const qreal ratio = painter->device()->devicePixelRatio();
+    const Key key{option->state.toInt(), option->rect.size(), option->palette.cacheKey(), ratio, option->direction,
+                  LineWidth(option)};
+    auto found = std::find_if(pictures_.begin(), pictures_.end(), [&](const Picture& p) { return p.key == key; });
+    if (found == pictures_.end()) {
+      // A few pictures are enough: focused or not, active window or not, a changed colour.
+      if (pictures_.size() >= kMaxPictures) pictures_.erase(pictures_.begin());
+      QPixmap pixmap(option->rect.size() * ratio);
+      pixmap.setDevicePixelRatio(ratio);
+      pixmap.fill(Qt::transparent);
+      {
+        QPainter onPicture(&pixmap);
+        std::unique_ptr<QStyleOption> atOrigin = CopyOption(option);
+        atOrigin->rect.moveTopLeft(QPoint(0, 0));
+        QProxyStyle::drawPrimitive(element, atOrigin.get(), &onPicture, widget);
+      }
+      pictures_.push_back({key, std::move(pixmap)});
+      found = pictures_.end() - 1;
+    }
+    painter->drawPixmap(option->rect.topLeft(), found->pixmap);
+  }
+
+ private:
+  struct Key {
+    QStyle::State::Int state;
+    QSize size;
+    qint64 palette;
+    qreal ratio;
+    Qt::LayoutDirection direction;
+    int lineWidth;
+    bool operator==(const Key&) const = default;
+  };
+  struct Picture {
+    Key key;
+    QPixmap pixmap;
+  };
+  static constexpr std::size_t kMaxPictures = 8;
+
+  static int LineWidth(const QStyleOption* option) {
+    const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
+    return frame ? frame->lineWidth : -1;
+  }
+  static std::unique_ptr<QStyleOption> CopyOption(const QStyleOption* option) {
+    if (const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option)) {
+      return std::make_unique<QStyleOptionFrame>(*frame);
+    }
+    return std::make_unique<QStyleOption>(*option);
+  }
+  // Only what a picture reproduces exactly: a plain painter on the widget and a solid base.
+  static bool Pictured(const QStyleOption& option, const QPainter& painter) {
+    return painter.worldTransform().isIdentity() && painter.opacity() == 1.0 &&
+           painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
+           option.palette.base().style() == Qt::SolidPattern && !option.rect.isEmpty();
+  }
+
+  mutable std::vector<Picture> pictures_;
+};
+
 // A single-line text box that raises KeyPress for each character before it handles the key.
 class TextBox : public QLineEdit {
  public:
   TextBox(QWidget* parent, SinkPtr sink, int id) : QLineEdit(parent), sink_(std::move(sink)), id_(id) {
     // QLineEdit's default limit is 32767 characters; a text box has none.
     setMaxLength(INT_MAX);
+    if (QStyle* style = PanelPictureStyle::Shared()) setStyle(style);
   }
 
   // A set text is shown with each tab as an en space: QLineEdit expands a tab to an 80-pixel stop,
@@ -185,20 +275,25 @@ class PictureBox : public QWidget {
   bool SetColor(ColorValue c) {
     if (c == color_) return false;
     color_ = c;
-    update();
+    // A new colour changes only the inside: the border is left as it is on the screen (the swatch
+    // changes colour up to 100 times a second, and redrawing the border each time doubled its cost).
+    update(Interior());
     return true;
   }
 
  protected:
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* e) override {
     QPainter p(this);
     const QColor back = color_ == kDefaultColor ? palette().color(QPalette::Button) : ToQColor(color_);
-    p.fillRect(rect().adjusted(2, 2, -2, -2), back);
-    qDrawWinPanel(&p, rect(), palette(), true, nullptr);
+    const QRect inside = Interior();
+    p.fillRect(inside, back);
+    if (!inside.contains(e->rect())) qDrawWinPanel(&p, rect(), palette(), true, nullptr);
     if (showsIcon_) p.drawPixmap(2, 2, icon_);
   }
 
  private:
+  QRect Interior() const { return rect().adjusted(2, 2, -2, -2); }
+
   bool showsIcon_;
   ColorValue color_ = kDefaultColor;
   QPixmap icon_;

@@ -86,7 +86,15 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
     return nullptr;
   }
   g_argc = argc;
+  // Without shared memory for the window pictures: with it, Qt's xcb plugin waits for the X server to
+  // finish reading the last picture before it paints the same area again, a round trip on every tick,
+  // since the swatch and the coordinates repaint the same small areas 100 times a second. Those areas
+  // cost less sent over the connection. Read once, when Qt connects; a user's own setting is kept, and
+  // programs started from here get the environment as it was.
+  const bool shmChosen = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
+  if (!shmChosen) qputenv("QT_XCB_NO_MITSHM", "1");
   auto platform = std::make_unique<QtPlatform>(g_argc, argv);
+  if (!shmChosen) qunsetenv("QT_XCB_NO_MITSHM");
   const QString name = QGuiApplication::platformName();
   if (name.startsWith(QLatin1String("wayland"))) {
     std::fputs("tintvale: running as a Wayland client: the screen's pixels and the pointer cannot be read\n", stderr);
