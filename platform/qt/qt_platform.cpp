@@ -30,9 +30,9 @@ bool XServerReachable() {
 
 class QtPlatform : public Platform {
  public:
-  QtPlatform(int& argc, char** argv)
+  QtPlatform(int& argc, char** argv, const QByteArray& displayName)
       : app_(argc, argv),
-        screen_(Connection()),
+        screen_(Connection(), displayName.isEmpty() ? nullptr : displayName.constData()),
         registry_(RegFileRegistry::XdgRegistryFiles()) {
     // Japanese captions in the default font take Japanese glyph forms whatever the locale: without a
     // named fallback, fontconfig picks the CJK face by LANG (Chinese forms under zh_CN).
@@ -68,6 +68,16 @@ class QtPlatform : public Platform {
 // argc must outlive QApplication, which keeps a reference to it.
 int g_argc = 0;
 
+// The display Qt's xcb plugin connects to: a -display (or --display) option, which QApplication takes
+// out of the arguments, else $DISPLAY (empty).
+QByteArray DisplayOption(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    const QByteArray arg(argv[i]);
+    if (arg == "-display" || arg == "--display") return QByteArray(argv[i + 1]);
+  }
+  return QByteArray();
+}
+
 }  // namespace
 
 std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
@@ -93,7 +103,8 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
   // programs started from here get the environment as it was.
   const bool shmChosen = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
   if (!shmChosen) qputenv("QT_XCB_NO_MITSHM", "1");
-  auto platform = std::make_unique<QtPlatform>(g_argc, argv);
+  const QByteArray displayName = DisplayOption(argc, argv);
+  auto platform = std::make_unique<QtPlatform>(g_argc, argv, displayName);
   if (!shmChosen) qunsetenv("QT_XCB_NO_MITSHM");
   const QString name = QGuiApplication::platformName();
   if (name.startsWith(QLatin1String("wayland"))) {

@@ -136,6 +136,24 @@ class X11ScreenContext : public ScreenContext {
   X11Screen& screen_;
 };
 
+X11Screen::X11Screen(xcb_connection_t* qtConnection, const char* displayName) : connection_(qtConnection) {
+  if (!qtConnection) return;
+  // Qt reads its connection on a thread of its own, so each reply to a read made on it from here wakes
+  // that thread too, which hands the reply over through a lock: two wake-ups and a handful of system
+  // calls more per reply, twice a tick. A connection only this thread uses is read directly.
+  own_ = xcb_connect(displayName, nullptr);
+  if (xcb_connection_has_error(own_)) {
+    xcb_disconnect(own_);
+    own_ = nullptr;
+    return;
+  }
+  connection_ = own_;
+}
+
+X11Screen::~X11Screen() {
+  if (own_) xcb_disconnect(own_);
+}
+
 std::unique_ptr<ScreenContext> X11Screen::GetScreen() {
   if (!connection_) return nullptr;  // not on X11 (offscreen, native Wayland)
   return std::make_unique<X11ScreenContext>(*this);

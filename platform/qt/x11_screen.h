@@ -26,9 +26,14 @@ bool ReadPixelValue(const std::uint8_t* data, std::size_t length, const PixelFor
 // by bit replication.
 ColorValue DecodeTrueColor(std::uint32_t pixel, const PixelFormat& format);
 
+// Reads through a connection of its own to displayName (null: $DISPLAY) when Qt runs on X11
+// (qtConnection not null), and through Qt's when that one cannot be opened.
 class X11Screen : public ScreenServices {
  public:
-  explicit X11Screen(xcb_connection_t* connection) : connection_(connection) {}
+  X11Screen(xcb_connection_t* qtConnection, const char* displayName);
+  ~X11Screen();
+  X11Screen(const X11Screen&) = delete;
+  X11Screen& operator=(const X11Screen&) = delete;
 
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
@@ -36,7 +41,8 @@ class X11Screen : public ScreenServices {
 
  private:
   friend class X11ScreenContext;
-  xcb_connection_t* connection_;
+  xcb_connection_t* own_ = nullptr;
+  xcb_connection_t* connection_ = nullptr;  // own_, or Qt's
   std::uint32_t pointerRoot_ = 0;  // the root the pointer was last seen on; 0 before the first look
 };
 
