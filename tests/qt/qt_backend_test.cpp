@@ -665,6 +665,43 @@ TEST_F(QtBackend, SwatchColourChangesKeepItsBorder) {
   EXPECT_NE(first.pixel(0, 0), first.pixel(swatch->width() - 1, swatch->height() - 1));
 }
 
+// A box showing a number draws it without HarfBuzz: for every pair of the characters a position is
+// made of, the face must then place the same glyphs at the same places as it does shaped.
+TEST_F(QtBackend, NumbersDrawTheSameUnshaped) {
+  Recorder rec;
+  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
+  ASSERT_NE(box, nullptr);
+  QFont shaped = box->font();
+  shaped.setStyleStrategy(QFont::PreferDefault);
+  QFont unshaped = shaped;
+  unshaped.setStyleStrategy(QFont::PreferNoShaping);
+  auto glyphs = [](const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QString out;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+      out += run.rawFont().familyName() + QLatin1Char(':');
+      const QList<quint32> indexes = run.glyphIndexes();
+      const QList<QPointF> positions = run.positions();
+      for (qsizetype i = 0; i < indexes.size(); ++i) {
+        out += QStringLiteral("%1@%2,%3 ").arg(indexes[i]).arg(positions[i].x()).arg(positions[i].y());
+      }
+    }
+    return out;
+  };
+  const QString chars = QStringLiteral("0123456789- ") + QChar(0x2002);
+  for (QChar a : chars) {
+    for (QChar b : chars) {
+      const QString pair = QString(a) + b + QChar(0x2002) + a + QStringLiteral("7");
+      SCOPED_TRACE(pair.toStdString());
+      EXPECT_EQ(glyphs(pair, unshaped).toStdString(), glyphs(pair, shaped).toStdString());
+    }
+  }
+}
+
 // ---- Pixel decoding (no display needed) ----
 
 TEST(PixelDecode, ValuesOfEveryDepthAndByteOrder) {
