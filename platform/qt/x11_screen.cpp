@@ -141,18 +141,15 @@ X11Screen::X11Screen(xcb_connection_t* qtConnection, const char* displayName) : 
   // Qt reads its connection on a thread of its own, so each reply to a read made on it from here wakes
   // that thread too, which hands the reply over through a lock: two wake-ups and a handful of system
   // calls more per reply, twice a tick. A connection only this thread uses is read directly.
-  own_ = xcb_connect(displayName, nullptr);
-  if (xcb_connection_has_error(own_)) {
-    xcb_disconnect(own_);
-    own_ = nullptr;
+  own_.reset(xcb_connect(displayName, nullptr));  // never null: a failed connection is an error object
+  if (xcb_connection_has_error(own_.get())) {
+    own_.reset();
     return;
   }
-  connection_ = own_;
+  connection_ = own_.get();
 }
 
-X11Screen::~X11Screen() {
-  if (own_) xcb_disconnect(own_);
-}
+void X11Screen::Disconnect::operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 
 std::unique_ptr<ScreenContext> X11Screen::GetScreen() {
   if (!connection_) return nullptr;  // not on X11 (offscreen, native Wayland)

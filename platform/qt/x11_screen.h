@@ -31,9 +31,6 @@ ColorValue DecodeTrueColor(std::uint32_t pixel, const PixelFormat& format);
 class X11Screen : public ScreenServices {
  public:
   X11Screen(xcb_connection_t* qtConnection, const char* displayName);
-  ~X11Screen();
-  X11Screen(const X11Screen&) = delete;
-  X11Screen& operator=(const X11Screen&) = delete;
 
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
@@ -41,7 +38,10 @@ class X11Screen : public ScreenServices {
 
  private:
   friend class X11ScreenContext;
-  xcb_connection_t* own_ = nullptr;
+  struct Disconnect {
+    void operator()(xcb_connection_t* c) const;
+  };
+  std::unique_ptr<xcb_connection_t, Disconnect> own_;
   xcb_connection_t* connection_ = nullptr;  // own_, or Qt's
   std::uint32_t pointerRoot_ = 0;  // the root the pointer was last seen on; 0 before the first look
 };
