@@ -25,19 +25,19 @@ COLORREF Resolve(ColorValue color, int systemDefault) {
   return color;  // 0x00BBGGRR is a COLORREF already
 }
 
-HFONT CreateFontFor(const FontSpec& spec, const wchar_t* family, UINT dpi) {
-  return CreateFontW(-MulDiv(spec.pointSize, static_cast<int>(dpi), 72), 0, 0, 0, spec.weight, spec.italic,
-                     spec.underline, spec.strikeout, static_cast<DWORD>(spec.charset), OUT_DEFAULT_PRECIS,
+HFONT CreateFontFor(const FontSpec& wanted, const wchar_t* family, UINT dpi) {
+  return CreateFontW(-MulDiv(wanted.pointSize, static_cast<int>(dpi), 72), 0, 0, 0, wanted.weight, wanted.italic,
+                     wanted.underline, wanted.strikeout, static_cast<DWORD>(wanted.charset), OUT_DEFAULT_PRECIS,
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, family);
 }
 
 // The first family the system really has; the font mapper's pick for the first one otherwise.
-HFONT CreateLayoutFont(const FontSpec& spec, UINT dpi) {
+HFONT CreateLayoutFont(const FontSpec& wanted, UINT dpi) {
   HDC dc = CreateCompatibleDC(nullptr);
   HFONT chosen = nullptr;
-  for (const Text& family : spec.families) {
+  for (const Text& family : wanted.families) {
     const std::wstring name = Wide(family);
-    HFONT font = CreateFontFor(spec, name.c_str(), dpi);
+    HFONT font = CreateFontFor(wanted, name.c_str(), dpi);
     HGDIOBJ old = SelectObject(dc, font);
     wchar_t face[LF_FACESIZE] = {};
     GetTextFaceW(dc, LF_FACESIZE, face);
@@ -49,7 +49,7 @@ HFONT CreateLayoutFont(const FontSpec& spec, UINT dpi) {
     DeleteObject(font);
   }
   DeleteDC(dc);
-  if (!chosen) chosen = CreateFontFor(spec, spec.families.empty() ? L"" : Wide(spec.families[0]).c_str(), dpi);
+  if (!chosen) chosen = CreateFontFor(wanted, wanted.families.empty() ? L"" : Wide(wanted.families[0]).c_str(), dpi);
   return chosen;
 }
 
@@ -57,11 +57,11 @@ HFONT CreateLayoutFont(const FontSpec& spec, UINT dpi) {
 // are Japanese, and a Latin default face (Tahoma, or DejaVu Sans under Wine) draws them as boxes; asking
 // for the Japanese character set instead makes Wine draw the Latin letters as boxes.
 HFONT CreateDefaultFont(UINT dpi) {
-  FontSpec spec;
-  spec.families = {u"MS UI Gothic", u"Yu Gothic UI", u"Meiryo UI", u"Noto Sans CJK JP"};
-  spec.pointSize = 9;
-  spec.charset = DEFAULT_CHARSET;
-  return CreateLayoutFont(spec, dpi);
+  FontSpec wanted;
+  wanted.families = {u"MS UI Gothic", u"Yu Gothic UI", u"Meiryo UI", u"Noto Sans CJK JP"};
+  wanted.pointSize = 9;
+  wanted.charset = DEFAULT_CHARSET;
+  return CreateLayoutFont(wanted, dpi);
 }
 
 class FormWindow;
