@@ -116,9 +116,7 @@ class PanelPictureStyle : public QProxyStyle {
       pixmap.fill(Qt::transparent);
       {
         QPainter onPicture(&pixmap);
-        std::unique_ptr<QStyleOption> atOrigin = CopyOption(option);
-        atOrigin->rect.moveTopLeft(QPoint(0, 0));
-        QProxyStyle::drawPrimitive(element, atOrigin.get(), &onPicture, widget);
+        DrawAtOrigin(element, *option, &onPicture, widget);
       }
       pictures_.push_back({key, std::move(pixmap)});
       found = pictures_.end() - 1;
@@ -146,11 +144,19 @@ class PanelPictureStyle : public QProxyStyle {
     const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
     return frame ? frame->lineWidth : -1;
   }
-  static std::unique_ptr<QStyleOption> CopyOption(const QStyleOption* option) {
-    if (const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option)) {
-      return std::make_unique<QStyleOptionFrame>(*frame);
+  // Draws the panel with its option moved to the picture's origin. QStyleOption has no virtual destructor,
+  // so each kind is copied as itself on the stack, never deleted through a base pointer.
+  void DrawAtOrigin(PrimitiveElement element, const QStyleOption& option, QPainter* painter,
+                    const QWidget* widget) const {
+    if (const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(&option)) {
+      QStyleOptionFrame copy(*frame);
+      copy.rect.moveTopLeft(QPoint(0, 0));
+      QProxyStyle::drawPrimitive(element, &copy, painter, widget);
+      return;
     }
-    return std::make_unique<QStyleOption>(*option);
+    QStyleOption copy(option);
+    copy.rect.moveTopLeft(QPoint(0, 0));
+    QProxyStyle::drawPrimitive(element, &copy, painter, widget);
   }
   // Only what a picture reproduces exactly: a plain painter on the widget and a solid base.
   static bool Pictured(const QStyleOption& option, const QPainter& painter) {
