@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <limits>
@@ -54,15 +55,62 @@ xcb_visualtype_t* FindVisual(xcb_screen_t* screen, xcb_visualid_t id) {
   return nullptr;
 }
 
-int BitsPerPixel(xcb_connection_t* c, std::uint8_t depth) {
+const xcb_format_t* FormatOfDepth(xcb_connection_t* c, std::uint8_t depth) {
   const xcb_setup_t* setup = xcb_get_setup(c);
   for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
-    if (f.data->depth == depth) return f.data->bits_per_pixel;
+    if (f.data->depth == depth) return f.data;
   }
-  return 0;
+  return nullptr;
 }
 
+// The pixel value at (x, y) in a Z-pixmap image of region with the given depth; false when it holds none.
+bool ValueInImage(xcb_connection_t* c, const Region& region, std::uint8_t depth, const std::uint8_t* data,
+                  std::size_t length, std::int32_t x, std::int32_t y, std::uint32_t& pixel) {
+  const xcb_format_t* format = FormatOfDepth(c, depth);
+  std::size_t offset = 0;
+  if (!format || !PixelOffset(region, format->bits_per_pixel, format->scanline_pad, length, x, y, offset)) {
+    return false;
+  }
+  PixelFormat layout;
+  layout.bitsPerPixel = format->bits_per_pixel;
+  layout.msbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+  if (!ReadPixelValue(data + offset, length - offset, layout, pixel)) return false;
+  if (depth < 32) pixel &= (1u << depth) - 1u;
+  return true;
+}
+
+// The size of the image read with the pointer: room for a pointer that strays up to 16 pixels from where
+// its last step would take it, for 4 KiB of image at 32 bits per pixel.
+constexpr int kSnapshotSpan = 32;
+
 }  // namespace
+
+bool PixelOffset(const Region& region, int bitsPerPixel, int scanlinePad, std::size_t length, std::int32_t x,
+                 std::int32_t y, std::size_t& offset) {
+  if (bitsPerPixel <= 0 || bitsPerPixel % 8 != 0 || scanlinePad <= 0 || scanlinePad % 8 != 0) return false;
+  const std::int64_t dx = std::int64_t{x} - region.x;
+  const std::int64_t dy = std::int64_t{y} - region.y;
+  if (dx < 0 || dy < 0 || dx >= region.width || dy >= region.height) return false;
+  const std::int64_t rowBits = std::int64_t{region.width} * bitsPerPixel;
+  const std::int64_t bytesPerRow = (rowBits + scanlinePad - 1) / scanlinePad * scanlinePad / 8;
+  const std::int64_t at = dy * bytesPerRow + dx * (bitsPerPixel / 8);
+  if (at + bitsPerPixel / 8 > static_cast<std::int64_t>(length)) return false;
+  offset = static_cast<std::size_t>(at);
+  return true;
+}
+
+Region PredictedRegion(ScreenPoint previous, ScreenPoint last, int rootWidth, int rootHeight, int span) {
+  auto axis = [span](std::int32_t before, std::int32_t now, int size, std::int32_t& start, std::int32_t& extent) {
+    extent = std::max(0, std::min(span, size));
+    const std::int64_t expected = 2 * std::int64_t{now} - before;
+    const std::int64_t from = expected - extent / 2;
+    start = static_cast<std::int32_t>(std::clamp<std::int64_t>(from, 0, size - extent));
+  };
+  Region r;
+  axis(previous.x, last.x, rootWidth, r.x, r.width);
+  axis(previous.y, last.y, rootHeight, r.y, r.height);
+  return r;
+}
 
 bool ReadPixelValue(const std::uint8_t* data, std::size_t length, const PixelFormat& format, std::uint32_t& pixel) {
   const int bytes = format.bitsPerPixel / 8;
@@ -89,6 +137,9 @@ class X11ScreenContext : public ScreenContext {
 
   ColorValue Pixel(std::int32_t x, std::int32_t y) override {
     xcb_connection_t* c = screen_.connection_;
+    X11Screen::Snapshot& snapshot = screen_.snapshot_;
+    const bool fresh = snapshot.valid;
+    snapshot.valid = false;  // a snapshot answers only the read that follows the pointer's
     if (!c || xcb_connection_has_error(c)) return kInvalidColor;
     if (x < 0 || y < 0 || x > std::numeric_limits<std::int16_t>::max() || y > std::numeric_limits<std::int16_t>::max()) {
       return kInvalidColor;
@@ -98,41 +149,51 @@ class X11ScreenContext : public ScreenContext {
     xcb_screen_t* screen = ScreenOfRoot(c, root);
     if (!screen) return kInvalidColor;
 
-    xcb_generic_error_t* rawError = nullptr;
-    XcbPtr<xcb_get_image_reply_t> image(xcb_get_image_reply(
-        c,
-        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
-                      1, 1, ~0u),
-        &rawError));
-    XcbPtr<xcb_generic_error_t> error(rawError);
-    if (!image || error) return kInvalidColor;  // outside the root gives BadMatch
-
-    PixelFormat format;
-    format.bitsPerPixel = BitsPerPixel(c, image->depth);
-    format.msbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
     std::uint32_t pixel = 0;
-    const auto length = static_cast<std::size_t>(xcb_get_image_data_length(image.get()));
-    if (!ReadPixelValue(xcb_get_image_data(image.get()), length, format, pixel)) return kInvalidColor;
-    if (image->depth < 32) pixel &= (1u << image->depth) - 1u;
+    xcb_visualid_t visualId = 0;
+    if (fresh && snapshot.root == root &&
+        ValueInImage(c, snapshot.region, snapshot.depth, snapshot.data.data(), snapshot.data.size(), x, y, pixel)) {
+      visualId = snapshot.visual;
+    } else {
+      xcb_generic_error_t* rawError = nullptr;
+      XcbPtr<xcb_get_image_reply_t> image(xcb_get_image_reply(
+          c,
+          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<std::int16_t>(x),
+                        static_cast<std::int16_t>(y), 1, 1, ~0u),
+          &rawError));
+      XcbPtr<xcb_generic_error_t> error(rawError);
+      if (!image || error) return kInvalidColor;  // outside the root gives BadMatch
+      const auto length = static_cast<std::size_t>(xcb_get_image_data_length(image.get()));
+      if (!ValueInImage(c, Region{x, y, 1, 1}, image->depth, xcb_get_image_data(image.get()), length, x, y, pixel)) {
+        return kInvalidColor;
+      }
+      visualId = image->visual;
+    }
+    return Decode(c, screen, visualId, pixel);
+  }
 
-    xcb_visualtype_t* visual = FindVisual(screen, image->visual ? image->visual : screen->root_visual);
+ private:
+  // The colour of a pixel value of the root: through the visual's masks, or the colormap for palettes.
+  static ColorValue Decode(xcb_connection_t* c, xcb_screen_t* screen, xcb_visualid_t visualId, std::uint32_t pixel) {
+    xcb_visualtype_t* visual = FindVisual(screen, visualId ? visualId : screen->root_visual);
     if (visual && (visual->_class == XCB_VISUAL_CLASS_TRUE_COLOR || visual->_class == XCB_VISUAL_CLASS_DIRECT_COLOR)) {
+      PixelFormat format;
       format.redMask = visual->red_mask;
       format.greenMask = visual->green_mask;
       format.blueMask = visual->blue_mask;
       return DecodeTrueColor(pixel, format);
     }
     // Palette visuals (depth 8): the pixel is an index into the root's colormap.
+    xcb_generic_error_t* rawError = nullptr;
     XcbPtr<xcb_query_colors_reply_t> colors(
         xcb_query_colors_reply(c, xcb_query_colors(c, screen->default_colormap, 1, &pixel), &rawError));
-    error.reset(rawError);
+    XcbPtr<xcb_generic_error_t> error(rawError);
     if (!colors || error || xcb_query_colors_colors_length(colors.get()) < 1) return kInvalidColor;
     const xcb_rgb_t rgb = *xcb_query_colors_colors(colors.get());
     return static_cast<ColorValue>(rgb.red >> 8) | static_cast<ColorValue>(rgb.green >> 8) << 8 |
            static_cast<ColorValue>(rgb.blue >> 8) << 16;
   }
 
- private:
   X11Screen& screen_;
 };
 
@@ -157,17 +218,56 @@ std::unique_ptr<ScreenContext> X11Screen::GetScreen() {
 }
 
 bool X11Screen::CursorPos(ScreenPoint& point) {
+  snapshot_.valid = false;
   if (!connection_ || xcb_connection_has_error(connection_)) return false;
-  const xcb_window_t anyRoot = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+  xcb_connection_t* c = connection_;
+  const xcb_window_t anyRoot = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  const xcb_query_pointer_cookie_t pointerCookie = xcb_query_pointer(c, anyRoot);
+  // The pixel under the pointer is read next. Asking for the pixels around where the pointer is expected
+  // in the same trip to the server saves the second round trip whenever it lands there; both answers
+  // describe the same moment.
+  const xcb_window_t expectedRoot = pointerRoot_;
+  Region region;
+  bool asked = false;
+  xcb_get_image_cookie_t imageCookie{};
+  if (havePointer_ && expectedRoot != 0) {
+    if (xcb_screen_t* screen = ScreenOfRoot(c, expectedRoot)) {
+      region = PredictedRegion(previous_, last_, screen->width_in_pixels, screen->height_in_pixels, kSnapshotSpan);
+      if (region.width > 0 && region.height > 0) {
+        imageCookie = xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, expectedRoot, static_cast<std::int16_t>(region.x),
+                                    static_cast<std::int16_t>(region.y), static_cast<std::uint16_t>(region.width),
+                                    static_cast<std::uint16_t>(region.height), ~0u);
+        asked = true;
+      }
+    }
+  }
   xcb_generic_error_t* rawError = nullptr;
-  XcbPtr<xcb_query_pointer_reply_t> reply(
-      xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, anyRoot), &rawError));
+  XcbPtr<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c, pointerCookie, &rawError));
   XcbPtr<xcb_generic_error_t> error(rawError);
+  XcbPtr<xcb_get_image_reply_t> image;
+  if (asked) {
+    xcb_generic_error_t* rawImageError = nullptr;
+    image.reset(xcb_get_image_reply(c, imageCookie, &rawImageError));
+    XcbPtr<xcb_generic_error_t> imageError(rawImageError);
+    if (imageError) image.reset();  // the root shrank: the pixel is read on its own
+  }
   if (!reply || error) return false;
   // On another X screen the reply names that screen's root, with coordinates relative to it.
   pointerRoot_ = reply->root;
   point.x = reply->root_x;
   point.y = reply->root_y;
+  previous_ = havePointer_ && reply->root == expectedRoot ? last_ : point;
+  last_ = point;
+  havePointer_ = true;
+  if (image && reply->root == expectedRoot) {
+    const std::uint8_t* data = xcb_get_image_data(image.get());
+    snapshot_.data.assign(data, data + xcb_get_image_data_length(image.get()));
+    snapshot_.root = expectedRoot;
+    snapshot_.region = region;
+    snapshot_.depth = image->depth;
+    snapshot_.visual = image->visual;
+    snapshot_.valid = true;
+  }
   return true;
 }
 

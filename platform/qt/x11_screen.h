@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/services.h"
 
@@ -22,6 +23,17 @@ struct PixelFormat {
 
 // The pixel value stored in the first bitsPerPixel bits of data (8, 16, 24 or 32); false when too short.
 bool ReadPixelValue(const std::uint8_t* data, std::size_t length, const PixelFormat& format, std::uint32_t& pixel);
+// Where the pixel at (x, y) of the root starts in a Z-pixmap image of region, whose rows are padded to
+// scanlinePad bits; false when the point is outside the region or the image is too short.
+struct Region {
+  std::int32_t x = 0, y = 0, width = 0, height = 0;
+};
+bool PixelOffset(const Region& region, int bitsPerPixel, int scanlinePad, std::size_t length, std::int32_t x,
+                 std::int32_t y, std::size_t& offset);
+// The square of side span (at most the root's size) centred where the pointer will be if it keeps its
+// last step from previous to last, moved inside a root of rootWidth x rootHeight.
+Region PredictedRegion(ScreenPoint previous, ScreenPoint last, int rootWidth, int rootHeight, int span);
+
 // A true-colour pixel as 0x00BBGGRR: wider channels keep their top 8 bits, narrower ones are widened
 // by bit replication.
 ColorValue DecodeTrueColor(std::uint32_t pixel, const PixelFormat& format);
@@ -44,6 +56,21 @@ class X11Screen : public ScreenServices {
   std::unique_ptr<xcb_connection_t, Disconnect> own_;
   xcb_connection_t* connection_ = nullptr;  // own_, or Qt's
   std::uint32_t pointerRoot_ = 0;  // the root the pointer was last seen on; 0 before the first look
+
+  // The image read together with the pointer, around where it was expected: the next pixel read takes
+  // its pixel from here when the pointer landed inside. Used once, then dropped.
+  struct Snapshot {
+    bool valid = false;
+    std::uint32_t root = 0;
+    Region region;
+    std::uint8_t depth = 0;
+    std::uint32_t visual = 0;
+    std::vector<std::uint8_t> data;  // kept between reads, so its storage is reused
+  };
+  Snapshot snapshot_;
+  bool havePointer_ = false;
+  ScreenPoint previous_{};
+  ScreenPoint last_{};
 };
 
 }  // namespace tintvale::qt

@@ -28,8 +28,10 @@
 #include <QWindow>
 #include <QScreen>
 #include <cstdlib>
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "about_box/frm_about.h"
 #include "main_window/form1.h"
@@ -292,6 +294,29 @@ class X11Client {
   void PaintRoot(std::uint32_t rgb) {
     xcb_change_window_attributes(c_, Screen()->root, XCB_CW_BACK_PIXEL, &rgb);
     xcb_clear_area(c_, 0, Screen()->root, 0, 0, 0, 0);
+    Sync();
+  }
+  // Root background of a 24-bit screen: colour(x, y) inside the square at (x0, y0) of side size, base
+  // outside it.
+  void PaintRootPattern(std::uint32_t base, int x0, int y0, int size, std::uint32_t (*colour)(int, int)) {
+    xcb_screen_t* s = Screen();
+    const xcb_pixmap_t pixmap = xcb_generate_id(c_);
+    xcb_create_pixmap(c_, s->root_depth, pixmap, s->root, s->width_in_pixels, s->height_in_pixels);
+    const xcb_gcontext_t gc = xcb_generate_id(c_);
+    xcb_create_gc(c_, gc, pixmap, XCB_GC_FOREGROUND, &base);
+    const xcb_rectangle_t all{0, 0, s->width_in_pixels, s->height_in_pixels};
+    xcb_poly_fill_rectangle(c_, pixmap, gc, 1, &all);
+    std::vector<std::uint32_t> row(static_cast<std::size_t>(size));
+    for (int y = y0; y < y0 + size; ++y) {
+      for (int x = x0; x < x0 + size; ++x) row[static_cast<std::size_t>(x - x0)] = colour(x, y);
+      xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(size), 1,
+                    static_cast<std::int16_t>(x0), static_cast<std::int16_t>(y), 0, s->root_depth,
+                    static_cast<std::uint32_t>(row.size() * 4), reinterpret_cast<const std::uint8_t*>(row.data()));
+    }
+    xcb_change_window_attributes(c_, s->root, XCB_CW_BACK_PIXMAP, &pixmap);
+    xcb_clear_area(c_, 0, s->root, 0, 0, 0, 0);
+    xcb_free_gc(c_, gc);
+    xcb_free_pixmap(c_, pixmap);
     Sync();
   }
   void MovePointer(int x, int y) {
@@ -702,6 +727,68 @@ TEST_F(QtBackend, NumbersDrawTheSameUnshaped) {
   }
 }
 
+// Every pixel of the pattern differs from its neighbours in all three channels.
+std::uint32_t PatternColour(int x, int y) {
+  return static_cast<std::uint32_t>((x & 0xFF) << 16 | (y & 0xFF) << 8 | ((x * 7 + y * 13) & 0xFF));
+}
+ColorValue AsColorValue(std::uint32_t rgb) {
+  return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+}
+
+TEST_F(QtBackend, PixelUnderThePointerIsExactForStepsJumpsAndEdges) {
+  if (!OnX11()) GTEST_SKIP() << "reading the screen needs X11";
+  X11Client x;
+  ASSERT_TRUE(x.Ok());
+  if (x.Screen()->root_depth != 24) GTEST_SKIP() << "the test paints a 24-bit screen";
+  const int w = x.Screen()->width_in_pixels, h = x.Screen()->height_in_pixels;
+  x.PaintRootPattern(0x0A00AB, 100, 100, 200, PatternColour);
+  auto expected = [&](int px, int py) {
+    const bool inside = px >= 100 && px < 300 && py >= 100 && py < 300;
+    return AsColorValue(inside ? PatternColour(px, py) : 0x0A00AB);
+  };
+
+  ScreenServices& screen = g_platform->Screen();
+  std::unique_ptr<ScreenContext> dc = screen.GetScreen();
+  ASSERT_NE(dc, nullptr);
+  struct Row {
+    const char* move;
+    int x;
+    int y;
+  };
+  const Row rows[] = {
+      {"first look", 150, 150},         {"one pixel right", 151, 150},    {"same step again", 152, 150},
+      {"standing still", 152, 150},     {"steps of 8", 160, 150},          {"", 168, 150},
+      {"turning back", 160, 151},       {"diagonal", 170, 161},           {"jump far away", 290, 290},
+      {"last pattern pixel", 299, 299}, {"just outside", 300, 300},       {"root's top-left", 0, 0},
+      {"one step in", 1, 1},            {"root's far corner", w - 1, h - 1}, {"along the bottom", w - 9, h - 1},
+      {"back into the pattern", 100, 100}, {"its first column", 100, 101},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.move) + " to " + std::to_string(row.x) + "," + std::to_string(row.y));
+    x.MovePointer(row.x, row.y);
+    ScreenPoint p;
+    ASSERT_TRUE(screen.CursorPos(p));
+    EXPECT_EQ(p.x, row.x);
+    EXPECT_EQ(p.y, row.y);
+    EXPECT_EQ(dc->Pixel(p.x, p.y), expected(row.x, row.y));
+    // A neighbour read next is read from the screen as it is now.
+    EXPECT_EQ(dc->Pixel(std::min(p.x + 1, w - 1), p.y), expected(std::min(p.x + 1, w - 1), row.y));
+  }
+
+  // What the pointer's read brought along answers only the read that follows it.
+  x.MovePointer(150, 150);
+  ScreenPoint p;
+  ASSERT_TRUE(screen.CursorPos(p));
+  ASSERT_TRUE(screen.CursorPos(p));  // now standing still there
+  EXPECT_EQ(dc->Pixel(150, 150), expected(150, 150));
+  x.PaintRoot(0x102030);
+  EXPECT_EQ(dc->Pixel(150, 150), AsColorValue(0x102030));
+  ASSERT_TRUE(screen.CursorPos(p));
+  x.PaintRoot(0x405060);
+  EXPECT_EQ(dc->Pixel(150, 150), AsColorValue(0x102030)) << "the pointer and its pixel are one moment";
+  EXPECT_EQ(dc->Pixel(150, 150), AsColorValue(0x405060));
+}
+
 // ---- Pixel decoding (no display needed) ----
 
 TEST(PixelDecode, ValuesOfEveryDepthAndByteOrder) {
@@ -733,6 +820,72 @@ TEST(PixelDecode, ValuesOfEveryDepthAndByteOrder) {
     std::uint32_t pixel = 0;
     ASSERT_TRUE(ReadPixelValue(row.bytes.data(), row.bytes.size(), row.format, pixel));
     EXPECT_EQ(DecodeTrueColor(pixel, row.format), row.expected);
+  }
+}
+
+TEST(PixelDecode, OffsetsInsideAnImageOfARegion) {
+  struct Row {
+    const char* name;
+    Region region;
+    int bitsPerPixel;
+    int pad;
+    std::size_t length;
+    int x;
+    int y;
+    bool found;
+    std::size_t offset;
+  };
+  const Row rows[] = {
+      {"top-left", {10, 20, 4, 3}, 32, 32, 48, 10, 20, true, 0},
+      {"second row", {10, 20, 4, 3}, 32, 32, 48, 11, 21, true, 20},
+      {"bottom-right", {10, 20, 4, 3}, 32, 32, 48, 13, 22, true, 44},
+      {"left of it", {10, 20, 4, 3}, 32, 32, 48, 9, 21, false, 0},
+      {"right of it", {10, 20, 4, 3}, 32, 32, 48, 14, 21, false, 0},
+      {"below it", {10, 20, 4, 3}, 32, 32, 48, 10, 23, false, 0},
+      {"image too short", {10, 20, 4, 3}, 32, 32, 47, 13, 22, false, 0},
+      {"16 bpp rows padded to 32 bits", {0, 0, 3, 2}, 16, 32, 16, 2, 1, true, 12},
+      {"24 bpp rows padded to 32 bits", {0, 0, 3, 2}, 24, 32, 24, 1, 1, true, 15},
+      {"8 bpp rows padded to 32 bits", {0, 0, 5, 2}, 8, 32, 16, 4, 1, true, 12},
+      {"4 bpp is not read", {0, 0, 4, 1}, 4, 32, 4, 0, 0, false, 0},
+      {"no pad", {0, 0, 4, 1}, 32, 0, 16, 0, 0, false, 0},
+      {"far corner of a large root", {32735, 32735, 32, 32}, 32, 32, 4096, 32766, 32766, true, 31 * 128 + 31 * 4},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::size_t offset = 0;
+    EXPECT_EQ(PixelOffset(row.region, row.bitsPerPixel, row.pad, row.length, row.x, row.y, offset), row.found);
+    if (row.found) {
+      EXPECT_EQ(offset, row.offset);
+    }
+  }
+}
+
+TEST(PixelDecode, RegionFollowsThePointersLastStepAndStaysOnTheRoot) {
+  struct Row {
+    const char* name;
+    ScreenPoint previous;
+    ScreenPoint last;
+    int width;
+    int height;
+    Region expected;
+  };
+  const Row rows[] = {
+      {"standing still", {500, 400}, {500, 400}, 1280, 800, {484, 384, 32, 32}},
+      {"moving right by 8", {492, 400}, {500, 400}, 1280, 800, {492, 384, 32, 32}},
+      {"moving up-left", {510, 410}, {500, 400}, 1280, 800, {474, 374, 32, 32}},
+      {"at the top-left corner", {0, 0}, {0, 0}, 1280, 800, {0, 0, 32, 32}},
+      {"heading off the right edge", {1270, 790}, {1279, 799}, 1280, 800, {1248, 768, 32, 32}},
+      {"a root smaller than the square", {5, 5}, {6, 6}, 20, 10, {0, 0, 20, 10}},
+      {"a jump of the whole root", {0, 0}, {1279, 799}, 1280, 800, {1248, 768, 32, 32}},
+      {"extreme coordinates", {-32768, -32768}, {32767, 32767}, 32767, 32767, {32735, 32735, 32, 32}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Region r = PredictedRegion(row.previous, row.last, row.width, row.height, 32);
+    EXPECT_EQ(r.x, row.expected.x);
+    EXPECT_EQ(r.y, row.expected.y);
+    EXPECT_EQ(r.width, row.expected.width);
+    EXPECT_EQ(r.height, row.expected.height);
   }
 }
 
