@@ -32,6 +32,7 @@ struct Recorder {
   std::vector<TickTimes> ticks;
   std::vector<Paint> paints;
   TickTimes* current = nullptr;  // the tick on the stack, for the screen calls it makes
+  std::atomic<double> firstTick{0};  // when the first tick started; the pointer mover keys its moves to it
 };
 
 class ProxyEvents final : public WindowEvents {
@@ -45,6 +46,7 @@ class ProxyEvents final : public WindowEvents {
   void TimerTick(int control) override {
     TickTimes t;
     t.start = Now();
+    if (rec_.firstTick.load() == 0) rec_.firstTick = t.start;
     rec_.current = &t;
     inner_.TimerTick(control);
     t.ticked = Now();
@@ -196,7 +198,16 @@ int main(int argc, char** argv) {
     PaintStripes(c.get(), moverRoot, w, h);
     int row = h - 40;
     long step = 0;
-    for (double t = Now(); !stop.load(); t += 0.01, ++step) {
+    // Moves land half a period after each tick. A pointer that moves in step with the ticks would be seen
+    // twice at one place or not at all whenever the two clocks jitter across each other, and the figures
+    // would measure that beat rather than the program.
+    for (double deadline = Now() + 5; rec.firstTick.load() == 0 && Now() < deadline && !stop.load();) {
+      SleepUntil(Now() + 0.001);
+    }
+    const double first = rec.firstTick.load();
+    double start = first > 0 ? first + 0.005 : Now();
+    while (start < Now()) start += 0.01;
+    for (double t = start; !stop.load(); t += 0.01, ++step) {
       SleepUntil(t);
       int mx = MoverX(step, w);
       MovePointer(c.get(), moverRoot, mx, row);
