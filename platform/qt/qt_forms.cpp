@@ -1,6 +1,7 @@
 #include "platform/qt/qt_forms.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -17,6 +18,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QStyleOption>
 #include <QWindow>
@@ -25,6 +27,7 @@
 #include <climits>
 #include <map>
 
+#include "platform/qt/number_pictures.h"
 #include "resources/icon.h"
 
 namespace tintvale::qt {
@@ -192,7 +195,9 @@ class TextBox : public QLineEdit {
     setText(shown_);
     // A set text shows from its start with the caret there, as a text box does.
     setCursorPosition(0);
+    if (ShowsNumberPlainly()) PrepareNumberPictures();
   }
+  bool LastPaintFromPictures() const { return drewFromPictures_; }
   QString BoxText() const {
     const QString now = text();
     return now == shown_ ? set_ : now;
@@ -208,6 +213,18 @@ class TextBox : public QLineEdit {
   }
 
  protected:
+  void paintEvent(QPaintEvent* e) override {
+    drewFromPictures_ = false;
+    if (!DrawNumberFromPictures()) QLineEdit::paintEvent(e);
+  }
+  void changeEvent(QEvent* e) override {
+    if (e->type() == QEvent::StyleChange) {
+      numbers_.reset();
+      refused_.reset();
+    }
+    QLineEdit::changeEvent(e);
+  }
+
   void keyPressEvent(QKeyEvent* e) override {
     const QString chars = e->text();
     // Keys without a character (arrows, F keys, Delete's DEL) raise no KeyPress. Return, keypad Enter and
@@ -260,6 +277,70 @@ class TextBox : public QLineEdit {
  private:
   enum class Outcome { Unchanged, Changed, WindowGone };
 
+  // A number in a box without the focus (the coordinates, up to 100 times a second) is drawn from
+  // pictures of its characters: laying the text out and blending its glyphs again took most of the work
+  // of each new coordinate text. Anything else, and any state the pictures do not cover, is drawn by the
+  // line edit itself.
+  bool ShowsNumberPlainly() const {
+    return !hasFocus() && !hasSelectedText() && echoMode() == QLineEdit::Normal &&
+           alignment() == (Qt::AlignLeft | Qt::AlignVCenter) && layoutDirection() == Qt::LeftToRight &&
+           devicePixelRatioF() == 1.0 && !QAccessible::isActive() && !text().isEmpty() &&
+           NumberPictures::IsNumberText(text());
+  }
+  bool DrawNumberFromPictures() {
+    if (!numbers_ || drawingAsLineEdit_ || !ShowsNumberPlainly()) return false;
+    const QPalette& pal = palette();
+    if (!numbers_->DrawsFor(font(), pal.text().color(), pal.base().color())) return false;
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    const QRect contents =
+        style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+    // A text that is wider than the box is scrolled to show the caret, which stands at the start
+    // after a set; a narrower one shows from the start wherever the caret is.
+    const QString shown = text();
+    if (cursorPosition() != 0 && !numbers_->Fits(shown, contents)) return false;
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    painter.setClipRect(contents);
+    numbers_->Draw(painter, shown, contents);
+    drewFromPictures_ = true;
+    return true;
+  }
+  // Pictures for the present font and colours, kept only when they draw probe numbers pixel for pixel
+  // as the line edit does; a font whose figures they cannot reproduce keeps the line edit's drawing.
+  void PrepareNumberPictures() {
+    const QPalette& pal = palette();
+    const QColor textColor = pal.text().color();
+    const QColor baseColor = pal.base().color();
+    if (numbers_ && numbers_->DrawsFor(font(), textColor, baseColor)) return;
+    if (refused_ && refused_->DrawsFor(font(), textColor, baseColor)) return;
+    numbers_ = std::make_unique<NumberPictures>(font(), textColor, baseColor);
+    if (!numbers_->Usable() || !DrawsProbesLikeTheLineEdit()) refused_ = std::move(numbers_);
+  }
+  bool DrawsProbesLikeTheLineEdit() {
+    const QSignalBlocker quiet(this);  // the probes are no change of the box's text
+    const QString saved = QLineEdit::text();
+    const int cursor = cursorPosition();
+    bool same = true;
+    const QChar en(0x2002);
+    for (const QString& probe : {QStringLiteral("0123"), QStringLiteral("4567"), QStringLiteral("89-0"),
+                                 QStringLiteral("1 2") + en + QStringLiteral("3"),
+                                 QStringLiteral("-9") + en + QStringLiteral("-8")}) {
+      QLineEdit::setText(probe);
+      setCursorPosition(0);
+      QImage lineEdit(size(), QImage::Format_RGB32);
+      QImage pictures(size(), QImage::Format_RGB32);
+      drawingAsLineEdit_ = true;
+      render(&lineEdit);
+      drawingAsLineEdit_ = false;
+      render(&pictures);
+      same = same && drewFromPictures_ && lineEdit == pictures;
+    }
+    QLineEdit::setText(saved);
+    setCursorPosition(cursor);
+    return same;
+  }
+
   // KeyPress for each character; replacement gets what the box should take instead when a handler
   // changed a code (0 and 13 take nothing).
   Outcome RaiseKeyPresses(const QString& chars, QString& replacement) {
@@ -293,7 +374,20 @@ class TextBox : public QLineEdit {
   QString set_;
   QString shown_;
   bool shaped_ = true;
+  std::unique_ptr<NumberPictures> numbers_;
+  std::unique_ptr<NumberPictures> refused_;  // the last pictures that did not match, so they are not retried
+  bool drawingAsLineEdit_ = false;
+  bool drewFromPictures_ = false;  // by the last paint
 };
+
+}  // namespace
+
+bool DrewFromPictures(const QObject* box) {
+  const auto* textBox = dynamic_cast<const TextBox*>(box);
+  return textBox && textBox->LastPaintFromPictures();
+}
+
+namespace {
 
 // A picture box: a sunken two-pixel border round a background colour, and optionally the program icon.
 class PictureBox : public QWidget {

@@ -49,6 +49,10 @@ class QtToolkit : public Toolkit {
 QWidget* WindowWidget(NativeWindow& window);
 QObject* ControlObject(NativeWindow& window, int control);
 
+// Whether a text box drew its last paint from pictures of its characters rather than as a line edit
+// (for tests).
+bool DrewFromPictures(const QObject* box);
+
 // The program icon as a Qt icon.
 QIcon ProgramQIcon();
 
