@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -32,7 +33,7 @@ struct Recorder {
   std::vector<TickTimes> ticks;
   std::vector<Paint> paints;
   TickTimes* current = nullptr;  // the tick on the stack, for the screen calls it makes
-  std::atomic<double> firstTick{0};  // when the first tick started; the pointer mover keys its moves to it
+  std::atomic<double> lastTick{0};  // when the latest tick started; the pointer mover keys its moves to it
 };
 
 class ProxyEvents final : public WindowEvents {
@@ -46,7 +47,7 @@ class ProxyEvents final : public WindowEvents {
   void TimerTick(int control) override {
     TickTimes t;
     t.start = Now();
-    if (rec_.firstTick.load() == 0) rec_.firstTick = t.start;
+    rec_.lastTick = t.start;
     rec_.current = &t;
     inner_.TimerTick(control);
     t.ticked = Now();
@@ -198,16 +199,16 @@ int main(int argc, char** argv) {
     PaintStripes(c.get(), moverRoot, w, h);
     int row = h - 40;
     long step = 0;
-    // Moves land half a period after each tick. A pointer that moves in step with the ticks would be seen
+    // Moves land half a period after the ticks. A pointer that moves in step with the ticks would be seen
     // twice at one place or not at all whenever the two clocks jitter across each other, and the figures
-    // would measure that beat rather than the program.
-    for (double deadline = Now() + 5; rec.firstTick.load() == 0 && Now() < deadline && !stop.load();) {
-      SleepUntil(Now() + 0.001);
-    }
-    const double first = rec.firstTick.load();
-    double start = first > 0 ? first + 0.005 : Now();
-    while (start < Now()) start += 0.01;
-    for (double t = start; !stop.load(); t += 0.01, ++step) {
+    // would measure that beat rather than the program. The ticks' phase is followed, as a late tick
+    // restarts the timer's period.
+    for (double t = Now(); !stop.load(); t += 0.01, ++step) {
+      if (const double tick = rec.lastTick.load(); tick > 0) {
+        double wanted = tick + 0.005;
+        wanted += std::round((t - wanted) / 0.01) * 0.01;
+        if (std::fabs(wanted - t) > 0.002) t = wanted;
+      }
       SleepUntil(t);
       int mx = MoverX(step, w);
       MovePointer(c.get(), moverRoot, mx, row);
