@@ -79,9 +79,10 @@ bool ValueInImage(xcb_connection_t* c, const Region& region, std::uint8_t depth,
   return true;
 }
 
-// The size of the image read with the pointer: room for a pointer that strays up to 16 pixels from where
-// its last step would take it, for 4 KiB of image at 32 bits per pixel.
-constexpr int kSnapshotSpan = 32;
+// The size of the image read with the pointer: room for a pointer that strays up to 15 pixels from where
+// its last step would take it. 31 x 31 pixels at 32 bits, with the two 32-byte reply headers, is 3,908
+// bytes, under the 4 KiB libxcb reads at once; a 32 x 32 image took a second read of 64 bytes each tick.
+constexpr int kSnapshotSpan = 31;
 
 }  // namespace
 
