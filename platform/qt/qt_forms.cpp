@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QRegion>
 #include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QStyleOption>
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <climits>
 #include <map>
+#include <utility>
 
 #include "platform/qt/number_pictures.h"
 #include "resources/icon.h"
@@ -171,6 +173,13 @@ class PanelPictureStyle : public QProxyStyle {
   mutable std::vector<Picture> pictures_;
 };
 
+// While a timer tick runs, the repaints its changes need are gathered and made at its end, in one pass
+// and at once. A repaint left to the event loop posts an event, and waking the loop for it took three
+// system calls a tick. GatheringForm is the window of w while it gathers (and w can be painted), else null.
+class FormWidget;
+FormWidget* GatheringForm(const QWidget* w);
+void GatherRepaint(FormWidget* form, const QWidget* w, const QRect& r);
+
 // A single-line text box that raises KeyPress for each character before it handles the key.
 class TextBox : public QLineEdit {
  public:
@@ -192,9 +201,17 @@ class TextBox : public QLineEdit {
     shown_ = text;
     shown_.replace(QLatin1Char('\t'), QChar(0x2002));
     SetShaping(!PlainNumbers(shown_));
+    // In a tick the line edit's own repaint request is held back; the whole box is repainted with the
+    // tick's other changes.
+    FormWidget* gathering = GatheringForm(this);
+    if (gathering) setAttribute(Qt::WA_UpdatesDisabled, true);
     setText(shown_);
     // A set text shows from its start with the caret there, as a text box does.
     setCursorPosition(0);
+    if (gathering) {
+      setAttribute(Qt::WA_UpdatesDisabled, false);
+      GatherRepaint(gathering, this, rect());
+    }
     if (ShowsNumberPlainly()) PrepareNumberPictures();
   }
   bool LastPaintFromPictures() const { return drewFromPictures_; }
@@ -394,7 +411,8 @@ class PictureBox : public QWidget {
  public:
   PictureBox(QWidget* parent, bool showsIcon) : QWidget(parent), showsIcon_(showsIcon) {
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Not marked opaque, although it paints every pixel: a repaint of the window's region leaves opaque
+    // children out, and a tick's changes are repainted that way (see GatheredRepaints).
     if (showsIcon_) icon_ = ProgramQIcon().pixmap(IconImage::kSize, IconImage::kSize);
   }
   bool SetColor(ColorValue c) {
@@ -402,7 +420,11 @@ class PictureBox : public QWidget {
     color_ = c;
     // A new colour changes only the inside: the border is left as it is on the screen (the swatch
     // changes colour up to 100 times a second, and redrawing the border each time doubled its cost).
-    update(Interior());
+    if (FormWidget* gathering = GatheringForm(this)) {
+      GatherRepaint(gathering, this, Interior());
+    } else {
+      update(Interior());
+    }
     return true;
   }
 
@@ -467,6 +489,8 @@ class FormWidget : public QWidget {
   explicit FormWidget(SinkPtr sink) : sink_(std::move(sink)) {}
   QPushButton* defaultButton = nullptr;
   QPushButton* cancelButton = nullptr;
+  int gathering = 0;  // timer ticks running (see GatheringForm)
+  QRegion gathered;   // what they changed, in the window's coordinates
 
  protected:
   void closeEvent(QCloseEvent* e) override {
@@ -498,6 +522,36 @@ class FormWidget : public QWidget {
 
  private:
   SinkPtr sink_;
+};
+
+FormWidget* GatheringForm(const QWidget* w) {
+  auto* form = dynamic_cast<FormWidget*>(w->window());
+  if (!form || form->gathering == 0 || !w->isVisible() || !w->updatesEnabled()) return nullptr;
+  return form;
+}
+
+void GatherRepaint(FormWidget* form, const QWidget* w, const QRect& r) {
+  form->gathered += QRect(w->mapTo(form, r.topLeft()), r.size());
+}
+
+// Gathers the repaints of a timer tick for its lifetime and then paints them. QWidget::repaint paints and
+// flushes to the X server straight away; it does nothing for a window that is hidden or not exposed yet,
+// whose next expose paints everything anyway.
+class GatheredRepaints {
+ public:
+  explicit GatheredRepaints(FormWidget* form) : form_(form) {
+    if (form) ++form->gathering;
+  }
+  ~GatheredRepaints() {
+    if (!form_ || --form_->gathering > 0 || form_->gathered.isEmpty()) return;
+    const QRegion region = std::exchange(form_->gathered, QRegion());
+    form_->repaint(region);
+  }
+  GatheredRepaints(const GatheredRepaints&) = delete;
+  GatheredRepaints& operator=(const GatheredRepaints&) = delete;
+
+ private:
+  QPointer<FormWidget> form_;  // a handler may close the window
 };
 
 // Raises GotFocus when a control takes the focus (not when its window is merely activated again).
@@ -584,8 +638,10 @@ QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents&
         // Coarse timers may fire up to 5% late; the sampling interval is meant to be kept.
         timer->setTimerType(Qt::PreciseTimer);
         SinkPtr sink = sink_;
-        QObject::connect(timer, &QTimer::timeout, timer,
-                         [sink, id] { Raise(sink, [id](WindowEvents& ev) { ev.TimerTick(id); }); });
+        QObject::connect(timer, &QTimer::timeout, timer, [sink, id, form] {
+          GatheredRepaints gather(form);
+          Raise(sink, [id](WindowEvents& ev) { ev.TimerTick(id); });
+        });
         object = timer;
         break;
       }

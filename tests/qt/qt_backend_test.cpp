@@ -24,6 +24,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTest>
+#include <QTimer>
 #include <QTextLayout>
 #include <QWindow>
 #include <QScreen>
@@ -688,6 +689,83 @@ TEST_F(QtBackend, SwatchColourChangesKeepItsBorder) {
   }
   // And the border is the sunken panel, not whatever the first drawing happened to leave.
   EXPECT_NE(first.pixel(0, 0), first.pixel(swatch->width() - 1, swatch->height() - 1));
+}
+
+// What a timer tick changes is painted when the tick ends, not at the event loop's next turn: read back
+// from the X server by a second receiver of the same timeout, the box and swatch already show it.
+TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
+  if (!OnX11()) GTEST_SKIP() << "reads the window back from the X server";
+  WindowLayout layout = SmallLayout();
+  constexpr int kSwatch = 2;
+  layout.controls.push_back({.kind = ControlKind::PictureBox, .name = "Swatch", .left = 2200, .top = 120,
+                             .width = 600, .height = 600, .tabIndex = 1});
+  Recorder rec;
+  std::unique_ptr<NativeWindow> window = Kit().BuildWindow(layout, rec);
+  window->Show();
+  QWidget* form = WindowWidget(*window);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+  form->setFocus();
+  auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
+  auto* swatch = qobject_cast<QWidget*>(ControlObject(*window, kSwatch));
+  auto* timer = qobject_cast<QTimer*>(ControlObject(*window, kTimer));
+  ASSERT_TRUE(box && swatch && timer);
+
+  struct Row {
+    const char16_t* text;
+    QColor color;
+  };
+  const Row rows[] = {
+      {u"12\t34", QColor(0xFF, 0, 0)},
+      {u"1279\t799", QColor(0x0A, 0x00, 0xAB)},
+      {u"#12A5C3", QColor(0x12, 0xA5, 0xC3)},  // not a number: the line edit draws it
+      {u"-5\t-7", QColor(0, 0, 0)},
+      {u"-5\t-7", QColor(0xFE, 0xFE, 0xFE)},  // the colour alone
+  };
+  std::size_t next = 0;
+  rec.onTick = [&](int) {
+    const Row& row = rows[next];
+    window->SetText(kBox, row.text);
+    const QColor& c = row.color;
+    window->SetBackColor(kSwatch, static_cast<ColorValue>(c.red() | c.green() << 8 | c.blue() << 16));
+  };
+  struct Seen {
+    QImage box, expectedBox, swatch;
+  };
+  std::vector<Seen> seen;
+  auto grab = [&](QWidget* w) {
+    const QRect r(w->mapTo(form, QPoint(0, 0)), w->size());
+    return form->screen()->grabWindow(form->winId(), r.x(), r.y(), r.width(), r.height()).toImage().convertToFormat(
+        QImage::Format_RGB32);
+  };
+  // Connected after the window's own receiver, so it runs as the tick has just ended.
+  QObject::connect(timer, &QTimer::timeout, form, [&] {
+    if (next >= std::size(rows)) return;
+    seen.push_back({grab(box), box->grab().toImage().convertToFormat(QImage::Format_RGB32), grab(swatch)});
+    if (++next == std::size(rows)) window->SetTimer(kTimer, false, 10);
+  });
+  window->SetTimer(kTimer, true, 10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return seen.size() == std::size(rows); }, 5000));
+
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE("tick " + std::to_string(i) + ", " + rows[i].color.name().toStdString());
+    const Seen& s = seen[i];
+    ASSERT_EQ(s.box.size(), s.expectedBox.size());
+    int boxDiffers = 0;
+    for (int y = 0; y < s.box.height(); ++y) {
+      for (int x = 0; x < s.box.width(); ++x) boxDiffers += s.box.pixel(x, y) != s.expectedBox.pixel(x, y);
+    }
+    EXPECT_EQ(boxDiffers, 0);
+    EXPECT_EQ(QColor(s.swatch.pixel(s.swatch.width() / 2, s.swatch.height() / 2)), rows[i].color);
+  }
+
+  // A tick that changes the box and then closes its window leaves nothing to paint.
+  rec.onTick = [&](int) {
+    window->SetText(kBox, u"1\t2");
+    window.reset();
+  };
+  QPointer<QWidget> widget = form;
+  window->SetTimer(kTimer, true, 10);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return widget.isNull(); }, 5000));
 }
 
 // A box without the focus draws a number from pictures of its characters; what the user sees must be
