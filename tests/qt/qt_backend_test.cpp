@@ -93,6 +93,17 @@ WindowLayout SmallLayout() {
   return w;
 }
 
+// The small window with a swatch of the given size beside its box.
+constexpr int kSwatch = 2;
+WindowLayout SwatchLayout(int sizeTwips) {
+  WindowLayout w = SmallLayout();
+  w.controls.push_back({.kind = ControlKind::PictureBox, .name = "Swatch", .left = 2200, .top = 120,
+                        .width = sizeTwips, .height = sizeTwips, .tabIndex = 1});
+  return w;
+}
+
+ColorValue ToColorValue(const QColor& c) { return static_cast<ColorValue>(c.red() | c.green() << 8 | c.blue() << 16); }
+
 class QtBackend : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -649,12 +660,8 @@ TEST_F(QtBackend, TextBoxPanelIsDrawnAsTheApplicationStyleDrawsIt) {
 // left it, and the inside takes the colour.
 TEST_F(QtBackend, SwatchColourChangesKeepItsBorder) {
   if (!OnX11()) GTEST_SKIP() << "reads the window back from the X server";
-  WindowLayout layout = SmallLayout();
-  constexpr int kSwatch = 2;
-  layout.controls.push_back({.kind = ControlKind::PictureBox, .name = "Swatch", .left = 2200, .top = 120,
-                             .width = 735, .height = 735, .tabIndex = 1});
   Recorder rec;
-  auto window = Kit().BuildWindow(layout, rec);
+  auto window = Kit().BuildWindow(SwatchLayout(735), rec);
   window->Show();
   QWidget* form = WindowWidget(*window);
   auto* swatch = qobject_cast<QWidget*>(ControlObject(*window, kSwatch));
@@ -671,7 +678,7 @@ TEST_F(QtBackend, SwatchColourChangesKeepItsBorder) {
   const QColor colours[] = {QColor(0x0A, 0x00, 0xAB), QColor(0x12, 0xA5, 0xC3), QColor(0, 0, 0)};
   for (const QColor& c : colours) {
     SCOPED_TRACE(c.name().toStdString());
-    window->SetBackColor(kSwatch, static_cast<ColorValue>(c.red() | c.green() << 8 | c.blue() << 16));
+    window->SetBackColor(kSwatch, ToColorValue(c));
     const QImage now = onScreen();
     const QRect inside = swatch->rect().adjusted(2, 2, -2, -2);
     int borderChanged = 0, insideWrong = 0;
@@ -695,12 +702,8 @@ TEST_F(QtBackend, SwatchColourChangesKeepItsBorder) {
 // from the X server by a second receiver of the same timeout, the box and swatch already show it.
 TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
   if (!OnX11()) GTEST_SKIP() << "reads the window back from the X server";
-  WindowLayout layout = SmallLayout();
-  constexpr int kSwatch = 2;
-  layout.controls.push_back({.kind = ControlKind::PictureBox, .name = "Swatch", .left = 2200, .top = 120,
-                             .width = 600, .height = 600, .tabIndex = 1});
   Recorder rec;
-  std::unique_ptr<NativeWindow> window = Kit().BuildWindow(layout, rec);
+  std::unique_ptr<NativeWindow> window = Kit().BuildWindow(SwatchLayout(600), rec);
   window->Show();
   QWidget* form = WindowWidget(*window);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
@@ -725,8 +728,7 @@ TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
   rec.onTick = [&](int) {
     const Row& row = rows[next];
     window->SetText(kBox, row.text);
-    const QColor& c = row.color;
-    window->SetBackColor(kSwatch, static_cast<ColorValue>(c.red() | c.green() << 8 | c.blue() << 16));
+    window->SetBackColor(kSwatch, ToColorValue(row.color));
   };
   struct Seen {
     QImage box, expectedBox, swatch;
