@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "platform/qt/portal_screen.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_system.h"
 #include "platform/qt/x11_screen.h"
@@ -16,6 +18,18 @@ namespace {
 bool EnvSet(const char* name) {
   const char* v = std::getenv(name);
   return v && *v;
+}
+
+bool EnvIs(const char* name, const char* value) {
+  const char* v = std::getenv(name);
+  return v && std::strcmp(v, value) == 0;
+}
+
+// The screen-cast portal on a Wayland desktop, X11 otherwise; TINTVALE_SCREEN=portal or x11 decides.
+bool UsePortal() {
+  if (EnvIs("TINTVALE_SCREEN", "portal")) return true;
+  if (EnvIs("TINTVALE_SCREEN", "x11")) return false;
+  return EnvIs("XDG_SESSION_TYPE", "wayland") || EnvSet("WAYLAND_DISPLAY");
 }
 
 // True when an X server answers on $DISPLAY. Qt aborts when no platform plugin can start, so the
@@ -39,10 +53,12 @@ class QtPlatform : public Platform {
     QFont font = QApplication::font();
     font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans Mono CJK JP")});
     QApplication::setFont(font);
+    if (UsePortal()) portal_ = std::make_unique<qt::PortalScreen>(screen_);
   }
 
   Toolkit& Forms() override { return toolkit_; }
-  ScreenServices& Screen() override { return screen_; }
+  ScreenServices& Screen() override { return portal_ ? static_cast<ScreenServices&>(*portal_) : screen_; }
+  bool Portal() const { return portal_ != nullptr; }
   Registry& Reg() override { return registry_; }
   ProcessStarter& Processes() override { return processes_; }
   FileTest& Files() override { return files_; }
@@ -59,6 +75,7 @@ class QtPlatform : public Platform {
   QApplication app_;
   qt::QtToolkit toolkit_;
   qt::X11Screen screen_;
+  std::unique_ptr<qt::PortalScreen> portal_;  // on Wayland desktops; it falls back to screen_
   RegFileRegistry registry_;
   qt::QtProcesses processes_;
   qt::QtFiles files_;
@@ -109,7 +126,7 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
   const QString name = QGuiApplication::platformName();
   if (name.startsWith(QLatin1String("wayland"))) {
     std::fputs("tintvale: running as a Wayland client: the screen's pixels and the pointer cannot be read\n", stderr);
-  } else if (name == QLatin1String("xcb") && EnvSet("WAYLAND_DISPLAY")) {
+  } else if (name == QLatin1String("xcb") && EnvSet("WAYLAND_DISPLAY") && !platform->Portal()) {
     std::fputs("tintvale: Wayland session: pixels of Wayland-native windows cannot be read (they read as black)\n",
                stderr);
   }

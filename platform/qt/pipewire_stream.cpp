@@ -1,0 +1,393 @@
+#include "platform/qt/pipewire_stream.h"
+
+#include <pipewire/pipewire.h>
+#include <spa/buffer/meta.h>
+#include <spa/param/video/format-utils.h>
+#include <spa/pod/builder.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace tintvale::qt {
+namespace {
+
+// Room for a cursor bitmap of up to 64 x 64 pixels: the metadata is only offered when its size fits.
+constexpr std::uint32_t kCursorMetaSize =
+    sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 64u * 64u * 4u;
+
+FrameFormat FormatOf(std::uint32_t spa) {
+  switch (spa) {
+    case SPA_VIDEO_FORMAT_BGRx: return FrameFormat::kBGRx;
+    case SPA_VIDEO_FORMAT_RGBx: return FrameFormat::kRGBx;
+    case SPA_VIDEO_FORMAT_xRGB: return FrameFormat::kxRGB;
+    case SPA_VIDEO_FORMAT_xBGR: return FrameFormat::kxBGR;
+    case SPA_VIDEO_FORMAT_BGRA: return FrameFormat::kBGRA;
+    case SPA_VIDEO_FORMAT_RGBA: return FrameFormat::kRGBA;
+    case SPA_VIDEO_FORMAT_ARGB: return FrameFormat::kARGB;
+    case SPA_VIDEO_FORMAT_ABGR: return FrameFormat::kABGR;
+    default: return FrameFormat::kUnknown;
+  }
+}
+
+// A buffer carries a picture unless its chunk is empty or marked corrupted: cursor-only updates come
+// as such buffers, and must not replace the kept frame.
+bool HasPicture(const spa_buffer* b) {
+  if (b->n_datas < 1 || !b->datas[0].data || !b->datas[0].chunk) return false;
+  const spa_chunk* chunk = b->datas[0].chunk;
+  if (chunk->size == 0 || (chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) return false;
+  const auto* header = static_cast<const spa_meta_header*>(spa_buffer_find_meta_data(b, SPA_META_Header, sizeof(spa_meta_header)));
+  return !(header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
+}
+
+}  // namespace
+
+struct PipeWireCapture::Impl {
+  struct PerStream {
+    Impl* owner = nullptr;
+    std::size_t index = 0;
+    std::uint32_t node = 0;
+    pw_stream* stream = nullptr;
+    spa_hook listener{};
+    FrameFormat format = FrameFormat::kUnknown;  // PipeWire's thread only
+    std::int32_t width = 0, height = 0;
+  };
+  // What the user-interface thread reads, under mutex.
+  struct Shared {
+    pw_buffer* held = nullptr;  // the newest full frame, kept out of the stream's queue
+    FrameView view;
+    bool pointerHere = false;
+    ScreenPoint pointer;  // in frame pixels
+    std::uint64_t seen = 0;  // when the pointer was last reported here, on the counter below
+  };
+
+  std::function<void()> onEnded;
+  pw_thread_loop* loop = nullptr;
+  pw_context* context = nullptr;
+  pw_core* core = nullptr;
+  spa_hook coreListener{};
+  pw_registry* registry = nullptr;
+  spa_hook registryListener{};
+  std::vector<std::unique_ptr<PerStream>> streams;
+  std::atomic<bool> endReported{false};
+
+  std::mutex mutex;
+  std::vector<Shared> shared;
+  std::vector<MonitorPlace> places;  // one per stream, as the portal placed it and the format sized it
+  bool ended = false;
+  std::uint64_t counter = 0;
+  int lastStream = -1;  // the stream whose frame answered the last pointer, tried first for its pixel
+  std::uint64_t frames = 0, buffers = 0;
+
+  // The streams cannot go on: reads fail from now on and the owner hears of it once.
+  void End() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ended = true;
+      for (Shared& s : shared) {
+        s.view = FrameView{};
+        s.pointerHere = false;
+      }
+    }
+    if (!endReported.exchange(true) && onEnded) onEnded();
+  }
+
+  static void OnProcess(void* data) {
+    auto* ps = static_cast<PerStream*>(data);
+    Impl& self = *ps->owner;
+    pw_buffer* newest = nullptr;
+    bool cursorSeen = false, cursorGone = false;
+    ScreenPoint cursor;
+    std::uint64_t count = 0;
+    // Every waiting buffer: the pointer from each, the picture from the newest full one. The rest go
+    // straight back to the stream.
+    while (pw_buffer* b = pw_stream_dequeue_buffer(ps->stream)) {
+      ++count;
+      const auto* meta = static_cast<const spa_meta_cursor*>(
+          spa_buffer_find_meta_data(b->buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
+      if (meta && meta->id != 0) {
+        // The position is the hotspot's, in frame pixels.
+        cursor = {meta->position.x, meta->position.y};
+        cursorSeen = true;
+        cursorGone = false;
+      } else if (meta) {
+        cursorGone = true;  // the pointer is not over this stream's monitor
+        cursorSeen = false;
+      }
+      if (HasPicture(b->buffer) && ps->format != FrameFormat::kUnknown) {
+        if (newest) pw_stream_queue_buffer(ps->stream, newest);
+        newest = b;
+      } else {
+        pw_stream_queue_buffer(ps->stream, b);
+      }
+    }
+    pw_buffer* old = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(self.mutex);
+      self.buffers += count;
+      Shared& s = self.shared[ps->index];
+      if (newest && !self.ended) {
+        old = s.held;
+        s.held = newest;
+        const spa_data& d = newest->buffer->datas[0];
+        s.view.data = static_cast<const std::uint8_t*>(d.data);
+        s.view.size = d.maxsize;
+        s.view.offset = d.chunk->offset % (d.maxsize ? d.maxsize : 1);
+        s.view.stride = d.chunk->stride != 0 ? d.chunk->stride : ps->width * 4;
+        s.view.width = ps->width;
+        s.view.height = ps->height;
+        s.view.format = ps->format;
+        ++self.frames;
+      } else if (newest) {
+        old = newest;
+      }
+      if (cursorSeen) {
+        s.pointerHere = true;
+        s.pointer = cursor;
+        s.seen = ++self.counter;
+      } else if (cursorGone) {
+        s.pointerHere = false;
+      }
+    }
+    // The frame before is no longer read by anyone: back to the stream after the lock.
+    if (old) pw_stream_queue_buffer(ps->stream, old);
+  }
+
+  static void OnRemoveBuffer(void* data, pw_buffer* b) {
+    auto* ps = static_cast<PerStream*>(data);
+    std::lock_guard<std::mutex> lock(ps->owner->mutex);
+    Shared& s = ps->owner->shared[ps->index];
+    if (s.held == b) {
+      s.held = nullptr;
+      s.view = FrameView{};
+    }
+  }
+
+  static void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
+    auto* ps = static_cast<PerStream*>(data);
+    if (!param || id != SPA_PARAM_Format) return;
+    spa_video_info_raw info{};
+    std::uint32_t mediaType = 0, mediaSubtype = 0;
+    if (spa_format_parse(param, &mediaType, &mediaSubtype) < 0 || mediaType != SPA_MEDIA_TYPE_video ||
+        mediaSubtype != SPA_MEDIA_SUBTYPE_raw || spa_format_video_raw_parse(param, &info) < 0) {
+      return;
+    }
+    ps->format = FormatOf(info.format);
+    ps->width = static_cast<std::int32_t>(info.size.width);
+    ps->height = static_cast<std::int32_t>(info.size.height);
+    {
+      std::lock_guard<std::mutex> lock(ps->owner->mutex);
+      MonitorPlace& place = ps->owner->places[ps->index];
+      place.frameWidth = ps->width;
+      place.frameHeight = ps->height;
+    }
+    // At least 3 buffers: one is held as the kept frame, and a pool of two left the producer without a
+    // free buffer often enough to stall the stream. Shared memory only: no DMA-BUF, so no GPU import.
+    std::uint8_t storage[1024];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    const spa_pod* params[3];
+    params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+        SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_dataType,
+        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
+    params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
+        SPA_PARAM_META_size, SPA_POD_Int(kCursorMetaSize)));
+    params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
+        SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    pw_stream_update_params(ps->stream, params, 3);
+  }
+
+  static void OnStateChanged(void* data, pw_stream_state /*old*/, pw_stream_state state, const char* /*error*/) {
+    auto* ps = static_cast<PerStream*>(data);
+    if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) ps->owner->End();
+  }
+
+  static void OnGlobalRemove(void* data, std::uint32_t id) {
+    auto* self = static_cast<Impl*>(data);
+    // The portal's node is gone: the desktop stopped sharing or its producer ended.
+    for (const auto& ps : self->streams) {
+      if (ps->node == id) self->End();
+    }
+  }
+
+  static void OnCoreError(void* data, std::uint32_t id, int /*seq*/, int /*res*/, const char* /*message*/) {
+    // An error on the core object itself means the connection is lost (PipeWire restarted or refused us).
+    if (id == PW_ID_CORE) static_cast<Impl*>(data)->End();
+  }
+};
+
+namespace {
+
+const pw_stream_events kStreamEvents = [] {
+  pw_stream_events e{};
+  e.version = PW_VERSION_STREAM_EVENTS;
+  e.state_changed = PipeWireCapture::Impl::OnStateChanged;
+  e.param_changed = PipeWireCapture::Impl::OnParamChanged;
+  e.remove_buffer = PipeWireCapture::Impl::OnRemoveBuffer;
+  e.process = PipeWireCapture::Impl::OnProcess;
+  return e;
+}();
+
+const pw_core_events kCoreEvents = [] {
+  pw_core_events e{};
+  e.version = PW_VERSION_CORE_EVENTS;
+  e.error = PipeWireCapture::Impl::OnCoreError;
+  return e;
+}();
+
+const pw_registry_events kRegistryEvents = [] {
+  pw_registry_events e{};
+  e.version = PW_VERSION_REGISTRY_EVENTS;
+  e.global_remove = PipeWireCapture::Impl::OnGlobalRemove;
+  return e;
+}();
+
+// What the streams accept: the four-byte RGB layouts, any size, and a picture rate capped near 30 a
+// second, so that a playing video does not cost the desktop a full copy 60 times a second; cursor
+// metadata is not held to that rate.
+const spa_pod* EnumFormat(spa_pod_builder& b) {
+  spa_pod_frame f;
+  spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
+  spa_pod_builder_add(&b, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), 0);
+  spa_pod_builder_add(&b, SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), 0);
+  spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_format,
+                      SPA_POD_CHOICE_ENUM_Id(9, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_RGBx,
+                                             SPA_VIDEO_FORMAT_xRGB, SPA_VIDEO_FORMAT_xBGR, SPA_VIDEO_FORMAT_BGRA,
+                                             SPA_VIDEO_FORMAT_RGBA, SPA_VIDEO_FORMAT_ARGB, SPA_VIDEO_FORMAT_ABGR),
+                      0);
+  const spa_rectangle size{1920, 1080}, minSize{1, 1}, maxSize{16384, 16384};
+  spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &minSize, &maxSize), 0);
+  const spa_fraction rate{0, 1}, minRate{0, 1}, maxRate{1000, 1};
+  spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &minRate, &maxRate), 0);
+  const spa_fraction cap{30, 1}, minCap{1, 1};
+  spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_maxFramerate, SPA_POD_CHOICE_RANGE_Fraction(&cap, &minCap, &cap), 0);
+  return static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f));
+}
+
+}  // namespace
+
+PipeWireCapture::PipeWireCapture(int fd, std::vector<Stream> streams, std::function<void()> onEnded)
+    : impl_(std::make_unique<Impl>()) {
+  Impl& d = *impl_;
+  d.onEnded = std::move(onEnded);
+  d.shared.resize(streams.size());
+  for (const Stream& s : streams) d.places.push_back(s.place);
+  pw_init(nullptr, nullptr);
+  d.loop = pw_thread_loop_new("tintvale-pw", nullptr);
+  if (!d.loop) {
+    if (fd >= 0) ::close(fd);
+    d.ended = true;
+    return;
+  }
+  d.context = pw_context_new(pw_thread_loop_get_loop(d.loop), nullptr, 0);
+  if (!d.context || pw_thread_loop_start(d.loop) < 0) {
+    if (fd >= 0) ::close(fd);
+    d.ended = true;
+    return;
+  }
+  pw_thread_loop_lock(d.loop);
+  d.core = d.context ? pw_context_connect_fd(d.context, fd, nullptr, 0) : nullptr;  // takes fd, even on failure
+  if (!d.core) {
+    d.ended = true;
+    pw_thread_loop_unlock(d.loop);
+    return;
+  }
+  pw_core_add_listener(d.core, &d.coreListener, &kCoreEvents, &d);
+  d.registry = pw_core_get_registry(d.core, PW_VERSION_REGISTRY, 0);
+  if (d.registry) pw_registry_add_listener(d.registry, &d.registryListener, &kRegistryEvents, &d);
+  for (std::size_t i = 0; i < streams.size(); ++i) {
+    auto ps = std::make_unique<Impl::PerStream>();
+    ps->owner = &d;
+    ps->index = i;
+    ps->node = streams[i].node;
+    ps->stream = pw_stream_new(d.core, "tintvale-screen",
+                               pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
+                                                 PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+    if (!ps->stream) {
+      d.ended = true;
+      break;
+    }
+    pw_stream_add_listener(ps->stream, &ps->listener, &kStreamEvents, ps.get());
+    std::uint8_t storage[1024];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    const spa_pod* params[1] = {EnumFormat(b)};
+    const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
+                                                    PW_STREAM_FLAG_DONT_RECONNECT);
+    if (pw_stream_connect(ps->stream, PW_DIRECTION_INPUT, ps->node, flags, params, 1) < 0) d.ended = true;
+    d.streams.push_back(std::move(ps));
+  }
+  pw_thread_loop_unlock(d.loop);
+}
+
+PipeWireCapture::~PipeWireCapture() {
+  Impl& d = *impl_;
+  if (d.loop) {
+    pw_thread_loop_lock(d.loop);
+    // Destroying a stream hands its buffers back (remove_buffer drops the held one) and ends its links.
+    for (auto& ps : d.streams) {
+      if (ps->stream) {
+        spa_hook_remove(&ps->listener);
+        {
+          std::lock_guard<std::mutex> lock(d.mutex);
+          d.shared[ps->index].held = nullptr;
+          d.shared[ps->index].view = FrameView{};
+        }
+        pw_stream_destroy(ps->stream);
+        ps->stream = nullptr;
+      }
+    }
+    if (d.registry) {
+      spa_hook_remove(&d.registryListener);
+      pw_proxy_destroy(reinterpret_cast<pw_proxy*>(d.registry));
+    }
+    if (d.core) {
+      spa_hook_remove(&d.coreListener);
+      pw_core_disconnect(d.core);
+    }
+    pw_thread_loop_unlock(d.loop);
+    pw_thread_loop_stop(d.loop);
+    if (d.context) pw_context_destroy(d.context);
+    pw_thread_loop_destroy(d.loop);
+  }
+}
+
+bool PipeWireCapture::Pointer(ScreenPoint& point) {
+  Impl& d = *impl_;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  if (d.ended) return false;
+  int best = -1;
+  for (std::size_t i = 0; i < d.shared.size(); ++i) {
+    const Impl::Shared& s = d.shared[i];
+    if (s.pointerHere && (best < 0 || s.seen > d.shared[static_cast<std::size_t>(best)].seen)) best = static_cast<int>(i);
+  }
+  if (best < 0) return false;
+  const Impl::Shared& s = d.shared[static_cast<std::size_t>(best)];
+  point = StreamToScreen(d.places[static_cast<std::size_t>(best)], s.pointer.x, s.pointer.y);
+  d.lastStream = best;
+  return true;
+}
+
+ColorValue PipeWireCapture::Pixel(ScreenPoint point) {
+  Impl& d = *impl_;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  if (d.ended) return kInvalidColor;
+  // Tried first: the stream the pointer was just read from, whose frame the point came from.
+  std::int32_t x = 0, y = 0;
+  const int i = ScreenToStream(d.places, point, d.lastStream, x, y);
+  return i < 0 ? kInvalidColor : FramePixel(d.shared[static_cast<std::size_t>(i)].view, x, y);
+}
+
+bool PipeWireCapture::Ended() {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->ended;
+}
+
+void PipeWireCapture::Counts(std::uint64_t& frames, std::uint64_t& buffers) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  frames = impl_->frames;
+  buffers = impl_->buffers;
+}
+
+}  // namespace tintvale::qt

@@ -1,0 +1,47 @@
+// The video streams of one screen-cast session, received on PipeWire's own thread (pw_thread_loop):
+// each stream keeps its newest full frame in place (the buffer is held, not copied) and the pointer
+// from its cursor metadata. Pointer and Pixel may be called from any thread; they hold one small lock
+// for microseconds and never wait on PipeWire.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/qt/screen_frames.h"
+#include "platform/services.h"
+
+namespace tintvale::qt {
+
+class PipeWireCapture {
+ public:
+  struct Stream {
+    std::uint32_t node = 0;  // the PipeWire node the portal named
+    MonitorPlace place;      // its logical place; the frame size is filled in from the stream
+  };
+  // Connects through fd (taken over) and starts one stream per entry. onEnded runs once, on PipeWire's
+  // thread, when a stream's node goes away or the connection breaks. Ended() tells whether it failed.
+  PipeWireCapture(int fd, std::vector<Stream> streams, std::function<void()> onEnded);
+  ~PipeWireCapture();  // stops the streams and PipeWire's thread before returning
+  PipeWireCapture(const PipeWireCapture&) = delete;
+  PipeWireCapture& operator=(const PipeWireCapture&) = delete;
+
+  // The pointer in screen pixels, from the stream that last saw it; false before any cursor metadata
+  // has come and once the streams have ended.
+  bool Pointer(ScreenPoint& point);
+  // The colour at a screen point from the kept frame of the stream that shows it; kInvalidColor before
+  // that stream's first full frame, outside every stream and once the streams have ended.
+  ColorValue Pixel(ScreenPoint point);
+  bool Ended();
+  // Full frames and buffers received so far, for the benchmark.
+  void Counts(std::uint64_t& frames, std::uint64_t& buffers);
+
+  struct Impl;  // PipeWire's side; its callbacks are plain functions
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tintvale::qt
