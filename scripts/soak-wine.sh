@@ -11,6 +11,9 @@
 # Usage: scripts/soak-wine.sh [SECONDS]   (builds build/winbench; its own Wine prefix there)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
+fail_prefix=soak-wine
 build=build/winbench
 
 if [ "${1:-}" != --inside ]; then
@@ -28,27 +31,18 @@ allowed_kib=$(( seconds - warmup > 60 ? (seconds - warmup) * 100 / 60 : 100 ))
 # A prefix of its own: a wineserver serves one prefix, and another run's server may be on another display.
 export WINEPREFIX=${WINEPREFIX:-$PWD/$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:-err+all,fixme-all}
-source tests/wine/wine-env.sh
 out=$(mktemp -d)
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  wine_env_stop
-  rm -rf "$out"
-}
-trap cleanup EXIT
-wine_env_start
+on_exit rm -rf "$out"
+wine_start
 gui_resources=$build/bench/win32/tintvale_gui_resources.exe
 # The GDI table count must see objects come and go before its figures mean anything.
 "$TINTVALE_WINE" "$gui_resources" --self </dev/null | tr -d '\r' ||
-  { echo "soak-wine: FAIL (the GDI handle table count does not follow 50 brushes)"; exit 1; }
+  die "FAIL (the GDI handle table count does not follow 50 brushes)"
 
 "$TINTVALE_WINE" "$build/tintvale.exe" -c </dev/null >/dev/null 2>"$out/program.log" & prog=$!
-pids+=("$prog")
+stop_at_exit "$prog"
 window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$prog" --name '^Tintvale$' | head -1)
-[ -n "$window" ] || { echo "soak-wine: the program showed no window" >&2; exit 1; }
+[ -n "$window" ] || die "the program showed no window"
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 
 # The user: one xdotool per second moves the pointer 100 times along a row below the window, 10 ms apart,
@@ -63,7 +57,7 @@ xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
     row=$(( row == 700 ? 720 : 700 ))
   done
 ) & user=$!
-pids+=("$user")
+stop_at_exit "$user"
 
 # working_set_kib gdi user windows gdi_table of the program, as Windows reports them.
 objects() {
@@ -78,12 +72,12 @@ next=0
 record() {
   local o
   o=$(objects)
-  [ -n "$o" ] || { echo "soak-wine: no reading of the program's objects"; cat "$out/program.log"; exit 1; }
+  [ -n "$o" ] || { cat "$out/program.log"; die "no reading of the program's objects"; }
   set -- $o
   echo "$((SECONDS - start)) $1 $(rss) $2 $3 $4 $5" >> "$out/record"
 }
 while [ $((SECONDS - start)) -lt "$seconds" ]; do
-  kill -0 "$prog" 2>/dev/null || { echo "soak-wine: the program ended early"; cat "$out/program.log"; exit 1; }
+  kill -0 "$prog" 2>/dev/null || { cat "$out/program.log"; die "the program ended early"; }
   if [ $((SECONDS - start)) -ge $next ]; then
     record
     next=$((next + 5))
@@ -91,14 +85,14 @@ while [ $((SECONDS - start)) -lt "$seconds" ]; do
   sleep 0.5  # the recording period's resolution, not a wait for anything
 done
 record
-kill "$user" 2>/dev/null || true
+stop "$user"
 ticks=$(( seconds * 100 ))
 # The captures happened and the program still answers: the clipboard holds a captured colour.
 clip=$(timeout 5 xclip -o -selection clipboard 2>/dev/null || true)
 echo "soak-wine: clipboard after the last capture: '$clip'"
-[[ $clip =~ ^#[0-9A-F]{6}$ ]] || { echo "soak-wine: FAIL (no capture on the clipboard)"; exit 1; }
+[[ $clip =~ ^#[0-9A-F]{6}$ ]] || die "FAIL (no capture on the clipboard)"
 if grep -E 'err:.*(exception|fault|crash|stack overflow)' "$out/program.log"; then
-  echo "soak-wine: FAIL (Wine reported a crash)"; exit 1
+  die "FAIL (Wine reported a crash)"
 fi
 
 cat "$out/record"

@@ -7,6 +7,9 @@
 # Usage: scripts/soak.sh [SECONDS]   (the program: $TINTVALE_PROGRAM, default build/linux/tintvale)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
+fail_prefix=soak
 
 if [ "${1:-}" != --inside ]; then
   program=${TINTVALE_PROGRAM:-build/linux/tintvale}
@@ -14,8 +17,8 @@ if [ "${1:-}" != --inside ]; then
     cmake --preset linux >/dev/null
     cmake --build --preset linux -j 2 --target tintvale >/dev/null
   fi
-  [ -x "$program" ] || { echo "soak: $program is not built" >&2; exit 1; }
-  command -v xrestop >/dev/null || { echo "soak: xrestop is missing (scripts/deps.sh test)" >&2; exit 1; }
+  [ -x "$program" ] || die "$program is not built"
+  command -v xrestop >/dev/null || die "xrestop is missing (scripts/deps.sh test)"
   exec scripts/with-x.sh "$0" --inside "$(cd "$(dirname "$program")" && pwd)/$(basename "$program")" "${1:-600}"
 fi
 
@@ -24,19 +27,12 @@ seconds=$3
 warmup=$(( seconds / 6 > 10 ? seconds / 6 : 10 ))
 allowed_kib=$(( seconds - warmup > 60 ? (seconds - warmup) * 100 / 60 : 100 ))
 out=$(mktemp -d)
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$out"
-}
-trap cleanup EXIT
+on_exit rm -rf "$out"
 
 "$program" -c >"$out/program.log" 2>&1 & prog=$!
-pids+=("$prog")
+stop_at_exit "$prog"
 window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$prog" | head -1)
-[ -n "$window" ] || { echo "soak: the program showed no window" >&2; exit 1; }
+[ -n "$window" ] || die "the program showed no window"
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 
 # The user: one xdotool per second moves the pointer 100 times along a row below the window, 10 ms apart,
@@ -51,7 +47,7 @@ xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
     row=$(( row == 700 ? 720 : 700 ))
   done
 ) & user=$!
-pids+=("$user")
+stop_at_exit "$user"
 
 resources() {  # windows GCs fonts pixmaps pictures glyphsets colormaps cursors of the program's client
   xrestop -b -m 1 2>/dev/null | awk -v pid="$prog" '
@@ -65,7 +61,7 @@ echo "time_s rss_kib windows GCs fonts pixmaps pictures glyphsets colormaps curs
 start=$SECONDS
 next=0
 while [ $((SECONDS - start)) -lt "$seconds" ]; do
-  kill -0 "$prog" 2>/dev/null || { echo "soak: the program ended early"; cat "$out/program.log"; exit 1; }
+  kill -0 "$prog" 2>/dev/null || { cat "$out/program.log"; die "the program ended early"; }
   if [ $((SECONDS - start)) -ge $next ]; then
     echo "$((SECONDS - start)) $(rss) $(resources)" >> "$out/record"
     next=$((next + 5))
@@ -73,12 +69,12 @@ while [ $((SECONDS - start)) -lt "$seconds" ]; do
   sleep 0.5  # the recording period's resolution, not a wait for anything
 done
 echo "$((SECONDS - start)) $(rss) $(resources)" >> "$out/record"
-kill "$user" 2>/dev/null || true
+stop "$user"
 ticks=$(( seconds * 100 ))
 # The captures happened and the program still answers: its clipboard holds a captured colour.
 clip=$(timeout 5 xclip -o -selection clipboard 2>/dev/null || true)
 echo "soak: clipboard after the last capture: '$clip'"
-[[ $clip =~ ^#[0-9A-F]{6}$ ]] || { echo "soak: FAIL (no capture on the clipboard)"; exit 1; }
+[[ $clip =~ ^#[0-9A-F]{6}$ ]] || die "FAIL (no capture on the clipboard)"
 
 cat "$out/record"
 awk -v warm="$warmup" -v allowed="$allowed_kib" -v ticks="$ticks" '
