@@ -1,1 +1,183 @@
-int main() { return 0; }
+// The real program on the real Qt platform with the portal screen, run by portal_test.sh inside its
+// private desktop (two monitors: the primary at logical 0,0 and one on its left at scale 2). The window's
+// coordinate text and swatch are recorded as the program writes them; the test source's pointer and
+// pictures are scripted through $TINTVALE_TEST_SOURCE_INPUT.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "main_window/program.h"
+#include "platform/services.h"
+
+namespace tintvale {
+namespace {
+
+struct Seen {
+  Text coordinates;
+  ColorValue swatch = kInvalidColor;
+};
+Seen g_seen;
+
+class RecordingWindow final : public NativeWindow {
+ public:
+  RecordingWindow(std::unique_ptr<NativeWindow> inner, int text1, int picture1)
+      : inner_(std::move(inner)), text1_(text1), picture1_(picture1) {}
+  NativeWindow& Inner() { return *inner_; }
+  void Show() override { inner_->Show(); }
+  void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
+  Text GetText(int control) const override { return inner_->GetText(control); }
+  void SetText(int control, const Text& text) override {
+    if (control == text1_) g_seen.coordinates = text;
+    inner_->SetText(control, text);
+  }
+  void SetBackColor(int control, ColorValue color) override {
+    if (control == picture1_) g_seen.swatch = color;
+    inner_->SetBackColor(control, color);
+  }
+  int CheckValue(int control) const override { return inner_->CheckValue(control); }
+  void SetFocus(int control) override { inner_->SetFocus(control); }
+  void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
+
+ private:
+  std::unique_ptr<NativeWindow> inner_;
+  int text1_, picture1_;
+};
+
+class RecordingToolkit final : public Toolkit {
+ public:
+  explicit RecordingToolkit(Toolkit& inner) : inner_(inner) {}
+  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override {
+    int text1 = -2, picture1 = -2;
+    for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+      if (layout.name != "Form1") break;
+      if (layout.controls[i].name == "Text1") text1 = static_cast<int>(i);
+      if (layout.controls[i].name == "Picture1") picture1 = static_cast<int>(i);
+    }
+    return std::make_unique<RecordingWindow>(inner_.BuildWindow(layout, events), text1, picture1);
+  }
+  void PumpEvents() override { inner_.PumpEvents(); }
+  int Run() override { return inner_.Run(); }
+  void Quit() override { inner_.Quit(); }
+  bool SetClipboardText(const Text& text) override { return inner_.SetClipboardText(text); }
+  Text CommandLine() override { return inner_.CommandLine(); }
+
+ private:
+  Toolkit& inner_;
+};
+
+class RecordingScreen final : public ScreenServices {
+ public:
+  explicit RecordingScreen(ScreenServices& inner) : inner_(inner) {}
+  std::unique_ptr<ScreenContext> GetScreen() override { return inner_.GetScreen(); }
+  bool CursorPos(ScreenPoint& point) override { return inner_.CursorPos(point); }
+  void SetTopmost(NativeWindow& window, bool onTop) override {
+    inner_.SetTopmost(static_cast<RecordingWindow&>(window).Inner(), onTop);
+  }
+
+ private:
+  ScreenServices& inner_;
+};
+
+class RecordingPlatform final : public Platform {
+ public:
+  explicit RecordingPlatform(Platform& inner) : inner_(inner), forms_(inner.Forms()), screen_(inner.Screen()) {}
+  Toolkit& Forms() override { return forms_; }
+  ScreenServices& Screen() override { return screen_; }
+  Registry& Reg() override { return inner_.Reg(); }
+  ProcessStarter& Processes() override { return inner_.Processes(); }
+  FileTest& Files() override { return inner_.Files(); }
+  MessageDialog& Messages() override { return inner_.Messages(); }
+
+ private:
+  Platform& inner_;
+  RecordingToolkit forms_;
+  RecordingScreen screen_;
+};
+
+std::unique_ptr<Platform> g_platform;
+std::unique_ptr<RecordingPlatform> g_recording;
+std::unique_ptr<Program> g_program;
+
+void Say(const std::string& command) {
+  const char* path = std::getenv("TINTVALE_TEST_SOURCE_INPUT");
+  ASSERT_NE(path, nullptr) << "run by portal_test.sh";
+  std::ofstream(path, std::ios::app) << command << '\n';
+}
+
+Text Coordinates(int x, int y) {
+  const std::string s = std::to_string(x) + "\t" + std::to_string(y);
+  return Text(s.begin(), s.end());
+}
+
+std::string Shown() {
+  const Text& t = g_seen.coordinates;
+  char swatch[16];
+  std::snprintf(swatch, sizeof swatch, "%08X", g_seen.swatch);
+  return std::string(t.begin(), t.end()) + " swatch " + swatch;
+}
+
+// Waits (deadline 10 s) for the window to show the coordinates and the swatch colour (0x00BBGGRR).
+::testing::AssertionResult Shows(int x, int y, ColorValue swatch) {
+  const Text expected = Coordinates(x, y);
+  if (QTest::qWaitFor([&] { return g_seen.coordinates == expected && g_seen.swatch == swatch; }, 10000)) {
+    return ::testing::AssertionSuccess();
+  }
+  char want[16];
+  std::snprintf(want, sizeof want, "%08X", swatch);
+  return ::testing::AssertionFailure() << "shows " << Shown() << ", expected " << x << "\t" << y << " swatch " << want;
+}
+
+TEST(PortalProgram, SwatchAndCoordinatesFollowThePointerOnThePrimary) {
+  Say("fill 0 FF0000");
+  Say("rect 0 200 100 40 40 00AABB");
+  Say("fill 1 00FF00");
+  Say("cursor 0 100 50");
+  EXPECT_TRUE(Shows(100, 50, 0x000000FF));
+  // Cursor-only buffers move the pointer; the kept frame is read again at the new place.
+  Say("cursor 0 210 110");
+  EXPECT_TRUE(Shows(210, 110, 0x00BBAA00));
+  Say("cursor 0 319 239");
+  EXPECT_TRUE(Shows(319, 239, 0x000000FF));
+}
+
+TEST(PortalProgram, AColourChangeUnderAStillPointerIsFollowed) {
+  Say("cursor 0 220 120");
+  EXPECT_TRUE(Shows(220, 120, 0x00BBAA00));
+  Say("rect 0 200 100 40 40 123456");
+  EXPECT_TRUE(Shows(220, 120, 0x00563412));
+}
+
+TEST(PortalProgram, AMonitorLeftOfThePrimaryGivesNegativeCoordinates) {
+  // Logical -160,0 at scale 2: its frame starts at -320 on the screen.
+  Say("rect 1 300 200 20 40 FFFF00");
+  Say("cursor 1 10 20");
+  EXPECT_TRUE(Shows(-310, 20, 0x0000FF00));
+  Say("cursor 1 310 230");
+  EXPECT_TRUE(Shows(-10, 230, 0x0000FFFF));
+  // Back on the primary: the pointer is the one stream that reports it.
+  Say("cursor 0 0 0");
+  EXPECT_TRUE(Shows(0, 0, 0x000000FF));
+}
+
+}  // namespace
+}  // namespace tintvale
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  char* args[] = {argv[0], nullptr};
+  tintvale::g_platform = tintvale::CreatePlatform(1, args);
+  if (!tintvale::g_platform) return 1;
+  tintvale::g_recording = std::make_unique<tintvale::RecordingPlatform>(*tintvale::g_platform);
+  tintvale::g_program = std::make_unique<tintvale::Program>(*tintvale::g_recording);
+  tintvale::g_program->Start();
+  const int status = RUN_ALL_TESTS();
+  tintvale::g_program.reset();
+  tintvale::g_recording.reset();
+  tintvale::g_platform.reset();
+  return status;
+}

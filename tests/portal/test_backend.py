@@ -66,8 +66,8 @@ class Session(dbus.service.Object):
         log("Close", session=self.path)
         self.remove_from_connection()
 
-    @dbus.service.signal(SESSION_IFACE, signature="a{sv}")
-    def Closed(self, details):
+    @dbus.service.signal(SESSION_IFACE, signature="")
+    def Closed(self):
         pass
 
 
@@ -131,15 +131,16 @@ class ScreenCast(dbus.service.Object):
     def StopSharing(self):
         for path, session in list(self.sessions.items()):
             log("StopSharing", session=path)
-            session.Closed(dbus.Dictionary({}, signature="sv"))
+            session.Closed()
 
 
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
-    ScreenCast(bus)
-    dbus.service.BusName(NAME, bus, do_not_queue=True)
-    print("backend ready", flush=True)
+    # Both kept referenced: a collected BusName gives its name back.
+    portal = ScreenCast(bus)
+    name = dbus.service.BusName(NAME, bus, do_not_queue=True)
+    print("backend ready", name.get_name(), portal.props["AvailableCursorModes"], flush=True)
     GLib.MainLoop().run()
 
 

@@ -1,0 +1,300 @@
+#!/usr/bin/env bash
+# The real program on the screen-cast portal, without a desktop: a private session bus
+# (dbus-run-session) with the real PipeWire, WirePlumber and /usr/libexec/xdg-desktop-portal, our test
+# ScreenCast backend (test_backend.py, loaded through XDG_DESKTOP_PORTAL_DIR and XDG_CURRENT_DESKTOP=test)
+# and our test PipeWire source. The program's window is on the X display the tests run on.
+# Usage: portal_test.sh CASE TINTVALE TEST_SOURCE SEND_CLOSE PROGRAM_TESTS   (77 = skipped)
+set -uo pipefail
+case_name=$1
+prog=$2
+test_source=$3
+send_close=$4
+program_tests=$5
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -z "${TINTVALE_PORTAL_BUS:-}" ]; then
+  for tool in dbus-run-session dbus-send pipewire wireplumber pw-cli /usr/libexec/xdg-desktop-portal xdotool xclip xprop; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is needed" >&2; exit 77; }
+  done
+  /usr/bin/python3 -c 'import dbus, gi' 2>/dev/null || { echo "SKIP: python3-dbus and python3-gi are needed" >&2; exit 77; }
+  [ -n "${DISPLAY:-}" ] && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || {
+    echo "SKIP: needs an X display with a window manager" >&2; exit 77; }
+  # The bus daemon's note that it may not raise its file limit is noise here.
+  TINTVALE_PORTAL_BUS=1 exec dbus-run-session -- "$0" "$@" 2> >(grep -v 'Failed to set fd limit' >&2)
+fi
+
+# shellcheck source=scripts/lib.sh
+source "$here/../../scripts/lib.sh"
+fail_prefix="FAIL [$case_name]"
+
+tmp=$(mktemp -d /tmp/tintvale-portal.XXXXXX)
+on_exit rm -rf "$tmp"
+show_logs() {
+  local f
+  for f in "$tmp"/stderr "$tmp"/source.err "$tmp"/portal/calls.log "$tmp"/frontend.log; do
+    [ -s "$f" ] && sed "s|^|  ${f##*/}: |" "$f" >&2
+  done
+}
+on_die show_logs
+
+# Everything the desktop keeps, private to this case: PipeWire's socket, the permission store, the token.
+export XDG_RUNTIME_DIR=$tmp/run XDG_DATA_HOME=$tmp/data XDG_STATE_HOME=$tmp/state XDG_CONFIG_HOME=$tmp/config
+export XDG_CACHE_HOME=$tmp/cache XDG_CONFIG_DIRS=$tmp/config-dirs
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export TINTVALE_PORTAL_DIR=$tmp/portal
+mkdir -p "$TINTVALE_PORTAL_DIR"
+cp "$here/test.portal" "$TINTVALE_PORTAL_DIR/"
+export XDG_DESKTOP_PORTAL_DIR=$TINTVALE_PORTAL_DIR XDG_CURRENT_DESKTOP=test
+export TINTVALE_SCREEN=portal
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+token_file=$XDG_STATE_HOME/tintvale/restore-token
+calls=$TINTVALE_PORTAL_DIR/calls.log
+
+wireplumber_up() { pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
+frontend_up() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+    string:org.freedesktop.portal.Desktop 2>/dev/null | grep -q 'boolean true'
+}
+backend_up() { grep -q '^backend ready' "$tmp/backend.out"; }
+
+# PipeWire and WirePlumber, then (unless "bare") the test backend and the portal frontend.
+start_desktop() {
+  pipewire >"$tmp/pipewire.log" 2>&1 &
+  stop_at_exit $!
+  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || die "pipewire did not start"
+  wireplumber >"$tmp/wireplumber.log" 2>&1 &
+  stop_at_exit $!
+  wait_for 10 wireplumber_up || die "wireplumber did not start"
+  [ "${1:-}" = bare ] && return
+  /usr/bin/python3 "$here/test_backend.py" >"$tmp/backend.out" 2>"$tmp/backend.err" &
+  stop_at_exit $!
+  wait_for 10 backend_up || die "the test backend did not start: $(cat "$tmp/backend.err")"
+  /usr/libexec/xdg-desktop-portal >"$tmp/frontend.log" 2>&1 &
+  stop_at_exit $!
+  wait_for 10 frontend_up || die "xdg-desktop-portal did not start"
+}
+
+# The test source with its command pipe on fd 7; "ready NODE..." gives the nodes, in $nodes.
+source_pid=""
+start_source() {
+  rm -f "$tmp/source.in"
+  mkfifo "$tmp/source.in"
+  "$test_source" "$@" <"$tmp/source.in" >"$tmp/source.out" 2>>"$tmp/source.err" &
+  source_pid=$!
+  stop_at_exit "$source_pid"
+  exec 7>"$tmp/source.in"
+  wait_for 20 grep -q '^ready' "$tmp/source.out" || die "the test source did not start"
+  read -r _ nodes <"$tmp/source.out"
+}
+say() { echo "$*" >&7; }
+# The monitors Start hands out: "X Y WIDTH HEIGHT" (logical) for each node in $nodes, in order.
+place() {
+  local n i=0 spec
+  : >"$TINTVALE_PORTAL_DIR/streams"
+  for n in $nodes; do
+    i=$((i + 1)); spec=${!i}
+    echo "$n $spec" >>"$TINTVALE_PORTAL_DIR/streams"
+  done
+}
+
+# Windows titled Tintvale: the main window has a client area of 282 x 60, a message box has not.
+windows_titled() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$pid" --name . 2>/dev/null); do
+    [ "$(xprop -id "$w" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$1\"" ] && echo "$w"
+  done
+}
+size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
+main_window() { local w; for w in $(windows_titled Tintvale); do [ "$(size_of "$w")" = 282x60 ] && echo "$w"; done | head -n1; }
+message_box() { local w; for w in $(windows_titled Tintvale); do [ "$(size_of "$w")" != 282x60 ] && echo "$w"; done | head -n1; }
+has_main_window() { [ -n "$(main_window)" ]; }
+has_message_box() { [ -n "$(message_box)" ]; }
+active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+exited() { gone "$pid"; }
+
+pid=""
+start() {
+  "$prog" "$@" 2>"$tmp/stderr" &
+  pid=$!
+  stop_at_exit "$pid"
+  wait_for 20 has_main_window || die "the main window did not appear"
+  wid=$(main_window)
+  activate_main
+}
+activate_main() {
+  xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+  wait_for 10 active_is "$wid" || die "the main window did not become active"
+}
+close_and_expect_status_0() {
+  "$send_close" "$wid" || die "could not send the close request"
+  wait_for 20 exited || die "the program did not end after the close box"
+  wait "$pid"; local rc=$?
+  pid=""
+  [ "$rc" -eq 0 ] || die "exit status $rc after the close box"
+}
+clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null; echo .)" = "$1." ]; }
+press_enter_until_clipboard() { xdotool key Return; wait_for 1 clipboard_is "$1"; }
+capture_until_clipboard() {
+  clipboard_is "$1" || wait_for 20 press_enter_until_clipboard "$1" ||
+    die "clipboard holds '$(xclip -o -selection clipboard 2>/dev/null)', expected '$1'"
+}
+count_calls() { cat "$calls" 2>/dev/null | grep -c "\"call\": \"$1\""; }
+calls_at_least() { [ "$(count_calls "$1")" -ge "$2" ]; }
+stderr_has() { grep -q -- "$1" "$tmp/stderr"; }
+
+# One monitor with a known colour and the pointer on it: the capture reads the colour through the portal.
+start_live() {
+  start_desktop
+  start_source --size 320x240 --format "${1:-BGRx}"
+  place "0 0 320 240"
+  say "fill 0 0A00AB"
+  say "rect 0 100 100 20 20 12A5C3"
+  say "cursor 0 105 110"
+  start -c
+  capture_until_clipboard '#12A5C3'
+}
+
+# A fallback: the message box, one English line, X11 reading (the root's colour), the window usable.
+expect_fallback() {
+  local line=$1
+  wait_for 20 has_message_box || die "no message box titled Tintvale appeared"
+  wait_for 5 stderr_has "$line" || die "stderr does not say '$line'"
+  [ "$(grep -c . "$tmp/stderr")" -eq 1 ] || die "expected one line on stderr"
+  xsetroot -solid '#0A00AB'
+  xdotool mousemove 20 30
+  activate_main
+  capture_until_clipboard '#0A00AB'
+}
+
+case $case_name in
+  live_follows_pointer)
+    # Two monitors: the primary (RGBx frames) and one on its left at scale 2. The in-process program reads
+    # its own coordinate text and swatch back.
+    start_desktop
+    start_source --size 320x240 --size 320x240 --format RGBx
+    place "0 0 320 240" "-160 0 160 120"
+    TINTVALE_TEST_SOURCE_INPUT=$tmp/source.in "$program_tests" 2>"$tmp/stderr" || die "the in-process program tests failed"
+    ;;
+
+  capture_under_pointer)
+    start_live xBGR
+    # The pointer moves, the colour under a still pointer changes: each is followed.
+    say "cursor 0 5 5"
+    capture_until_clipboard '#0A00AB'
+    say "fill 0 00FF7F"
+    capture_until_clipboard '#00FF7F'
+    close_and_expect_status_0
+    wait_for 10 calls_at_least Close 1 || die "the portal session was not closed"
+    ;;
+
+  token_stored_and_offered)
+    start_live
+    [ -f "$token_file" ] || die "no token stored in $token_file"
+    [ "$(stat -c %a "$token_file")" = 600 ] || die "token file mode $(stat -c %a "$token_file")"
+    [ "$(stat -c %a "${token_file%/*}")" = 700 ] || die "token folder mode $(stat -c %a "${token_file%/*}")"
+    first=$(cat "$token_file")
+    grep -Eq '^[0-9a-f-]{36}$' <<<"$first" || die "token file holds '$first'"
+    grep -q restore_data "$calls" && die "the first start offered restore data"
+    close_and_expect_status_0
+    # The next start offers it: the frontend turns it into the desktop's restore data.
+    start -c
+    wait_for 20 calls_at_least Start 2 || die "no second start"
+    [ "$(grep '"SelectSources"' "$calls" | tail -n1 | grep -c restore_data)" -eq 1 ] || die "the token was not offered"
+    grep -Eq '^[0-9a-f-]{36}$' "$token_file" || die "no token kept after the second start"
+    close_and_expect_status_0
+    ;;
+
+  token_refused)
+    start_live
+    first=$(cat "$token_file")
+    close_and_expect_status_0
+    echo refuse-token >"$TINTVALE_PORTAL_DIR/mode"
+    : >"$calls"
+    start -c
+    say "fill 0 336699"
+    capture_until_clipboard '#336699'
+    [ "$(count_calls CreateSession)" -eq 2 ] || die "expected a second session after the refusal"
+    [ "$(grep '"SelectSources"' "$calls" | tail -n1 | grep -c restore_data)" -eq 0 ] ||
+      die "the refused token was offered again"
+    [ -f "$token_file" ] && [ "$(cat "$token_file")" != "$first" ] || die "the new token was not stored"
+    [ -s "$tmp/stderr" ] && die "unexpected output: $(cat "$tmp/stderr")"
+    close_and_expect_status_0
+    ;;
+
+  corrupt_token)
+    mkdir -p "${token_file%/*}"
+    printf 'not a token\n' >"$token_file"
+    start_live
+    [ "$(count_calls CreateSession)" -eq 1 ] || die "a corrupt token cost a session"
+    grep -q restore_data "$calls" && die "restore data for a corrupt token"
+    grep -Eq '^[0-9a-f-]{36}$' "$token_file" || die "the corrupt file was not replaced by a token"
+    close_and_expect_status_0
+    ;;
+
+  cancelled)
+    start_desktop
+    echo cancel >"$TINTVALE_PORTAL_DIR/mode"
+    start -c
+    expect_fallback "not allowed"
+    close_and_expect_status_0
+    ;;
+
+  no_portal)
+    # PipeWire is there, but no screen-cast portal answers on the bus.
+    start_desktop bare
+    export XDG_CURRENT_DESKTOP=none
+    start -c
+    expect_fallback "not available"
+    close_and_expect_status_0
+    ;;
+
+  no_metadata)
+    touch "$TINTVALE_PORTAL_DIR/no-metadata"
+    start_desktop
+    start -c
+    expect_fallback "GNOME and KDE Plasma"
+    [ "$(count_calls CreateSession)" -eq 0 ] || die "a session was started without cursor metadata"
+    close_and_expect_status_0
+    ;;
+
+  source_killed)
+    start_live
+    kill -KILL "$source_pid"
+    exec 7>&-
+    wait_for 20 has_message_box || die "no message box after the stream ended"
+    wait_for 5 stderr_has "sharing ended" || die "stderr does not say the sharing ended"
+    gone "$pid" && die "the program ended with the stream"
+    # A new source; the next activation of the main window starts one new session, with the token.
+    start_source --size 320x240
+    place "0 0 320 240"
+    say "fill 0 C0FFEE"
+    say "cursor 0 10 10"
+    box=$(message_box)
+    xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
+    wait_for 10 active_is "$box" || die "the message box did not become active"
+    activate_main
+    wait_for 20 calls_at_least CreateSession 2 || die "no new session when the main window was activated"
+    [ "$(grep '"SelectSources"' "$calls" | tail -n1 | grep -c restore_data)" -eq 1 ] || die "the retry did not offer the token"
+    capture_until_clipboard '#C0FFEE'
+    close_and_expect_status_0
+    ;;
+
+  stop_sharing)
+    # The desktop's sharing indicator ends the session: the program keeps running, reads fail, the
+    # close box still ends it.
+    start_live
+    dbus-send --session --print-reply --dest=org.freedesktop.impl.portal.desktop.test /org/freedesktop/portal/desktop \
+      org.tintvale.Test.StopSharing >/dev/null || die "could not stop the sharing"
+    wait_for 20 stderr_has "sharing ended" || die "stderr does not say the sharing ended"
+    say "fill 0 FFFFFF"
+    xdotool key Return
+    # A bounded look for what must not happen: reads fail now, so the capture keeps the last colour.
+    wait_for 1 clipboard_is '#FFFFFF' && die "a colour was read after the sharing ended"
+    gone "$pid" && die "the program ended with the session"
+    close_and_expect_status_0
+    ;;
+
+  *) die "unknown case" ;;
+esac
+[ "$failures" -eq 0 ] || exit 1
+echo "PASS [$case_name]"
