@@ -34,9 +34,12 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)', want $arch"
 depends=$(field Depends)
 depend_names=" $(sed 's/ *([^)]*)//g; s/,/ /g' <<<"$depends") "
-for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libxcb1 qt6-qpa-plugins fonts-noto-cjk; do
+for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libxcb1 libpipewire-0.3-0 \
+           qt6-qpa-plugins fonts-noto-cjk; do
   [[ "$depend_names" == *" $dep "* ]] || fail "Depends lacks $dep: $depends"
 done
+# Live sampling on Wayland desktops: the screen-cast portal and the PipeWire daemon, recommended.
+[ "$(field Recommends)" = "xdg-desktop-portal, pipewire" ] || fail "Recommends is '$(field Recommends)'"
 
 # Contents: every installed path, with the program executable and nothing under a build path.
 contents=$(dpkg-deb -c "$deb")
