@@ -2,7 +2,8 @@
 # Builds every configuration and runs all of Tintvale's tests: the core tests on the fake backend, the Qt
 # program under Xvfb + openbox with real X clients, the Windows build under Wine, the Debian package, the
 # whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer with the Linux fault checks, the
-# fuzzers for a bounded time and a one-minute soak of the real program on Linux and under Wine.
+# Wayland screen path under ThreadSanitizer, the fuzzers for a bounded time and a one-minute soak of the
+# real program on Linux and under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,6 +29,9 @@ scripts/test-asan.sh
 step "Fault checks (clipboard manager that stops answering, no file written), sanitizer build"
 bench/faults.sh build/linux-asan
 
+step "ThreadSanitizer: the Wayland screen path (portal and PipeWire thread)"
+scripts/test-tsan.sh
+
 step "Fuzzers"
 scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
 
@@ -36,4 +40,4 @@ scripts/soak.sh "${TINTVALE_SOAK_SECONDS:-60}"
 scripts/soak-wine.sh "${TINTVALE_SOAK_SECONDS:-60}"
 
 echo
-echo "tiers: 7 passed, 0 failed"
+echo "tiers: 8 passed, 0 failed"
