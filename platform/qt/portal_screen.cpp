@@ -1,5 +1,8 @@
 #include "platform/qt/portal_screen.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -52,6 +55,16 @@ class PortalScreenContext : public ScreenContext {
 };
 
 PortalScreen::PortalScreen(ScreenServices& fallback) : fallback_(fallback), tokenPath_(RestoreTokenPath()) {
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ >= 0) {
+    wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
+    QObject::connect(wake_.get(), &QSocketNotifier::activated, &events_, [this] {
+      std::uint64_t count = 0;
+      while (::read(wakeFd_, &count, sizeof count) > 0) {
+      }
+      if (capture_ && capture_->Ended()) OnStreamEnded();
+    });
+  }
   // Qt's application-wide focus: the one new session after the streams ended waits for the user to come
   // back to the main window.
   QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &events_, [this](QWindow* window) {
@@ -62,6 +75,8 @@ PortalScreen::PortalScreen(ScreenServices& fallback) : fallback_(fallback), toke
 PortalScreen::~PortalScreen() {
   EndSession();
   delete box_.data();
+  wake_.reset();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 std::unique_ptr<ScreenContext> PortalScreen::GetScreen() {
@@ -105,9 +120,12 @@ void PortalScreen::OnHandshake(PortalResult& r) {
   if (r.outcome == PortalOutcome::kStarted) {
     // Each start hands out a new token (the old one is spent); none means nothing is to be kept.
     WriteRestoreToken(tokenPath_, r.restoreToken);
-    capture_ = std::make_unique<PipeWireCapture>(r.fd, std::move(r.streams), [this] {
+    capture_ = std::make_unique<PipeWireCapture>(r.fd, std::move(r.streams), [fd = wakeFd_] {
       // On PipeWire's thread: the rest happens on this one.
-      QMetaObject::invokeMethod(&events_, [this] { OnStreamEnded(); }, Qt::QueuedConnection);
+      const std::uint64_t one = 1;
+      if (fd >= 0 && ::write(fd, &one, sizeof one) < 0) {
+        // A full counter already wakes the reader.
+      }
     });
     if (!capture_->Ended()) {
       mode_ = Mode::kLive;

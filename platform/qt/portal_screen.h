@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <memory>
 #include <string>
 
@@ -43,7 +44,11 @@ class PortalScreen : public ScreenServices {
 
   ScreenServices& fallback_;
   std::unique_ptr<ScreenContext> fallbackScreen_;
-  QObject events_;  // receives what PipeWire's thread and the application report, on this thread
+  QObject events_;  // receives what the application reports
+  // PipeWire's thread tells this one that the streams ended by writing to an eventfd: a plain system
+  // call, with no Qt object shared between the threads.
+  int wakeFd_ = -1;
+  std::unique_ptr<QSocketNotifier> wake_;
   Mode mode_ = Mode::kIdle;
   bool retried_ = false;      // the one new session after the streams ended has been tried
   bool toldEnded_ = false;

@@ -65,10 +65,9 @@ start() {
   wid=$(main_window)
   activate_main
 }
-activate_main() {
-  xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
-  wait_for 10 active_is "$wid" || die "the main window did not become active"
-}
+# Asked again until it holds: a message box that appears meanwhile takes the focus.
+activate_once() { xdotool windowactivate "$wid" >/dev/null 2>&1; wait_for 0.5 active_is "$wid"; }
+activate_main() { wait_for 10 activate_once || die "the main window did not become active"; }
 close_and_expect_status_0() {
   "$send_close" "$wid" || die "could not send the close request"
   wait_for 20 exited || die "the program did not end after the close box"

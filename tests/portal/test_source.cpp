@@ -59,6 +59,7 @@ struct Monitor {
   bool streaming = false;
   bool frameDue = false;   // a full frame waits for a free buffer
   bool cursorDue = false;  // a cursor-only buffer waits
+  bool moveDue = false;    // an animated move waits to be sent and logged
   bool pointerHere = false;
   int px = 0, py = 0;
 };
@@ -130,12 +131,23 @@ bool Send(Monitor& m, bool picture) {
   return true;
 }
 
+// What is due goes out in the next graph cycle, one buffer per cycle: each stream drives its own graph,
+// and only a cycle moves a queued buffer to the consumer and brings its spent buffers back.
 void Flush(Source& s) {
   for (auto& m : s.monitors) {
-    if (!m->streaming) continue;
-    if (m->frameDue && Send(*m, true)) m->frameDue = m->cursorDue = false;
-    if (m->cursorDue && Send(*m, false)) m->cursorDue = false;
+    if (m->streaming && (m->frameDue || m->cursorDue || m->moveDue)) pw_stream_trigger_process(m->stream);
   }
+}
+
+void OnProcess(void* data) {
+  auto& m = *static_cast<Monitor*>(data);
+  if (!m.frameDue && !m.cursorDue && !m.moveDue) return;
+  const bool picture = m.frameDue;
+  if (!Send(m, picture)) return;  // no free buffer yet: the next cycle tries again
+  if (m.moveDue && m.owner->moves) {
+    std::fprintf(m.owner->moves, "%.6f %u\n", Now(), Bgr(m.canvas[static_cast<std::size_t>(m.py) * m.width + m.px]));
+  }
+  m.frameDue = m.cursorDue = m.moveDue = false;
 }
 
 void Animate(Source& s) {
@@ -150,11 +162,11 @@ void Animate(Source& s) {
   m.px = static_cast<int>(k) * 8 + 4;
   m.py = m.height - 40;
   s.frameCredit += s.fps / 100.0;
-  const bool picture = s.frameCredit >= 1.0;
-  if (picture) s.frameCredit -= 1.0;
-  if (Send(m, picture) && s.moves) {
-    std::fprintf(s.moves, "%.6f %u\n", Now(), Bgr(m.canvas[static_cast<std::size_t>(m.py) * m.width + m.px]));
+  if (s.frameCredit >= 1.0) {
+    s.frameCredit -= 1.0;
+    m.frameDue = true;
   }
+  m.moveDue = true;
   if (Now() >= s.animateEnd) pw_main_loop_quit(s.loop);
 }
 
@@ -291,6 +303,7 @@ const pw_stream_events kEvents = [] {
   e.version = PW_VERSION_STREAM_EVENTS;
   e.state_changed = OnState;
   e.param_changed = OnParam;
+  e.process = OnProcess;
   return e;
 }();
 

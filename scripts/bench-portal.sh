@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds what the Wayland screen path's benchmark needs (build/bench-portal: the program, the tick
+# benchmark and the test PipeWire source) and prints its figures next to the X11 path's, measured in a
+# private Xvfb + openbox and a private session bus. Usage: scripts/bench-portal.sh [ROUNDS] [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build/bench-portal -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTVALE_BACKEND=qt \
+  -DTINTVALE_BENCH=ON -DTINTVALE_TESTS=ON >/dev/null
+cmake --build build/bench-portal -j 2 --target tintvale tick_bench tintvale_test_source >/dev/null
+scripts/with-x.sh dbus-run-session -- bench/run-portal.sh build/bench-portal "${1:-3}" "${2:-10}" \
+  2> >(grep -v 'Failed to set fd limit' >&2)
