@@ -27,6 +27,7 @@ namespace {
 
 constexpr std::uint32_t kPad = 64;      // bytes after each row
 constexpr std::uint32_t kOffset = 256;  // bytes before the picture
+constexpr int kRepeats = 3;             // buffers that carry each change
 constexpr std::uint32_t kCursorMetaSize = sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 64u * 64u * 4u;
 
 double Now() {
@@ -57,9 +58,12 @@ struct Monitor {
   pw_stream* stream = nullptr;
   spa_hook listener{};
   bool streaming = false;
-  bool frameDue = false;   // a full frame waits for a free buffer
-  bool cursorDue = false;  // a cursor-only buffer waits
-  bool moveDue = false;    // an animated move waits to be sent and logged
+  // Buffers still to send after a change: a picture, or the pointer alone. Each change goes out in a few
+  // buffers, a cycle apart, because a buffer sent while the consumer is still busy with the last one
+  // can be dropped (as a desktop sends damage again, the consumer keeps only the newest picture).
+  int framesLeft = 0;
+  int cursorsLeft = 0;
+  bool moveDue = false;  // an animated move waits to be sent and logged
   bool pointerHere = false;
   int px = 0, py = 0;
 };
@@ -135,19 +139,20 @@ bool Send(Monitor& m, bool picture) {
 // and only a cycle moves a queued buffer to the consumer and brings its spent buffers back.
 void Flush(Source& s) {
   for (auto& m : s.monitors) {
-    if (m->streaming && (m->frameDue || m->cursorDue || m->moveDue)) pw_stream_trigger_process(m->stream);
+    if (m->streaming && (m->framesLeft > 0 || m->cursorsLeft > 0 || m->moveDue)) pw_stream_trigger_process(m->stream);
   }
 }
 
 void OnProcess(void* data) {
   auto& m = *static_cast<Monitor*>(data);
-  if (!m.frameDue && !m.cursorDue && !m.moveDue) return;
-  const bool picture = m.frameDue;
-  if (!Send(m, picture)) return;  // no free buffer yet: the next cycle tries again
+  if (m.framesLeft <= 0 && m.cursorsLeft <= 0 && !m.moveDue) return;
+  if (!Send(m, m.framesLeft > 0)) return;  // no free buffer yet: the next cycle tries again
   if (m.moveDue && m.owner->moves) {
     std::fprintf(m.owner->moves, "%.6f %u\n", Now(), Bgr(m.canvas[static_cast<std::size_t>(m.py) * m.width + m.px]));
   }
-  m.frameDue = m.cursorDue = m.moveDue = false;
+  if (m.framesLeft > 0) --m.framesLeft;
+  if (m.cursorsLeft > 0) --m.cursorsLeft;
+  m.moveDue = false;
 }
 
 void Animate(Source& s) {
@@ -164,7 +169,7 @@ void Animate(Source& s) {
   s.frameCredit += s.fps / 100.0;
   if (s.frameCredit >= 1.0) {
     s.frameCredit -= 1.0;
-    m.frameDue = true;
+    m.framesLeft = 1;  // the next move's buffer carries the next picture
   }
   m.moveDue = true;
   if (Now() >= s.animateEnd) pw_main_loop_quit(s.loop);
@@ -182,7 +187,7 @@ void Paint(Monitor& m, int x0, int y0, int w, int h, std::uint32_t rgb) {
       if (x >= 0 && y >= 0) m.canvas[static_cast<std::size_t>(y) * m.width + x] = rgb;
     }
   }
-  m.frameDue = true;
+  m.framesLeft = kRepeats;
 }
 
 void Command(Source& s, const std::string& text) {
@@ -215,14 +220,14 @@ void Command(Source& s, const std::string& text) {
     for (auto& other : s.monitors) {
       if (other.get() != &m && other->pointerHere) {
         other->pointerHere = false;
-        other->cursorDue = true;
+        other->cursorsLeft = kRepeats;
       }
     }
     m.pointerHere = true;
-    m.cursorDue = true;
+    m.cursorsLeft = kRepeats;
   } else if (verb == "away") {
     m.pointerHere = false;
-    m.cursorDue = true;
+    m.cursorsLeft = kRepeats;
   }
   Flush(s);
 }
@@ -267,7 +272,7 @@ void OnState(void* data, pw_stream_state /*old*/, pw_stream_state state, const c
   if (state == PW_STREAM_STATE_ERROR) std::fprintf(stderr, "test-source: stream %d: %s\n", m.index, error ? error : "");
   if (state == PW_STREAM_STATE_PAUSED || state == PW_STREAM_STATE_STREAMING) MaybeReady(*m.owner);
   if (m.streaming) {
-    m.frameDue = true;
+    m.framesLeft = kRepeats;
     if (m.owner->animateSeconds > 0 && m.owner->animateEnd == 0) m.owner->animateEnd = Now() + m.owner->animateSeconds;
   }
 }
