@@ -3,6 +3,8 @@
 // swatch lags the pointer and how often it is repainted. It only wraps the platform seam: each window's
 // events are passed through a proxy that times the tick, and its swatch colour writes are recorded.
 // Usage: tick_bench [SECONDS]   (default 10; the first second is warm-up)
+//        tick_bench SECONDS --moves FILE   with TINTVALE_SCREEN=portal: the pointer is moved by the test
+//        PipeWire source (tests/portal), which logs each move's time and colour to FILE; no X pointer moves.
 #include <unistd.h>
 
 #include <QTimer>
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <thread>
@@ -183,10 +186,20 @@ void PrintSummary(const char* name, const std::vector<double>& v) {
   std::printf("%s median %.1f p90 %.1f n %zu\n", name, s.median, s.p90, s.count);
 }
 
+// The moves the test source logged ("time colour" lines), in time order.
+std::vector<Move> ReadMoves(const char* path) {
+  std::vector<Move> moves;
+  std::ifstream in(path);
+  Move m;
+  while (in >> m.t >> m.color) moves.push_back(m);
+  return moves;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   double seconds = argc > 1 ? std::atof(argv[1]) : 10;
+  const char* movesFile = argc > 3 && std::string(argv[2]) == "--moves" ? argv[3] : nullptr;
   char* programArgs[] = {argv[0], nullptr};
   std::unique_ptr<Platform> platform = CreatePlatform(1, programArgs);
   if (!platform) return 1;
@@ -206,6 +219,7 @@ int main(int argc, char** argv) {
   std::atomic<int> moverTid{0};
   std::thread mover([&] {
     moverTid = static_cast<int>(gettid());
+    if (movesFile) return;  // the test source moves the pointer
     xcb_window_t moverRoot = 0;
     int w = 0, h = 0;
     XcbConnection c = Connect(moverRoot, w, h);
@@ -259,10 +273,10 @@ int main(int argc, char** argv) {
     // The main thread only: the mover thread's own work is not the program's.
     // The whole process less the mover thread: Qt's own threads (the xcb event reader) count too.
     cpuStart = CpuTicksOfTask(getpid(), getpid());
-    allStart = CpuTicksOf(getpid()) - CpuTicksOfTask(getpid(), moverTid);
+    allStart = CpuTicksOf(getpid()) - (movesFile ? 0 : CpuTicksOfTask(getpid(), moverTid));
     status = bench.Forms().Run();
     cpuEnd = CpuTicksOfTask(getpid(), getpid());
-    allEnd = CpuTicksOf(getpid()) - CpuTicksOfTask(getpid(), moverTid);
+    allEnd = CpuTicksOf(getpid()) - (movesFile ? 0 : CpuTicksOfTask(getpid(), moverTid));
   }
   stop = true;
   mover.join();
@@ -277,6 +291,7 @@ int main(int argc, char** argv) {
     if (t.cursor > 0) cursorUs.push_back((t.cursor - t.start) * 1e6);
     if (t.pixel > 0 && t.cursor > 0) pixelUs.push_back((t.pixel - t.cursor) * 1e6);
   }
+  if (movesFile) moves = ReadMoves(movesFile);
   std::vector<Move> warmMoves;
   for (const Move& m : moves) {
     if (m.t >= rec.warmEnd && m.t < rec.end - 0.05) warmMoves.push_back(m);
@@ -310,6 +325,10 @@ int main(int argc, char** argv) {
            static_cast<double>(rec.ticks.size());
   };
   std::printf("cpu_us_per_tick %.1f main_thread %.1f\n", perTick(allStart, allEnd), perTick(cpuStart, cpuEnd));
+  if (span > 0) {
+    std::printf("cpu_percent %.2f\n", perTick(allStart, allEnd) * static_cast<double>(rec.ticks.size()) /
+                                         (span + 1) / 1e4);
+  }
   std::printf("exit_status %d\n", status);
   return 0;
 }
