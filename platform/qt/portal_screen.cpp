@@ -129,6 +129,7 @@ void PortalScreen::OnHandshake(PortalResult& r) {
     });
     if (!capture_->Ended()) {
       mode_ = Mode::kLive;
+      retried_ = false;  // should this session end too, the next activation tries once more
       return;
     }
     capture_.reset();

@@ -1,4 +1,5 @@
-// CreatePlatform for Linux: starts Qt on X11 (XWayland in a Wayland session) and gathers the services.
+// CreatePlatform for Linux: starts Qt on X11 (XWayland in a Wayland session) and gathers the services; on
+// a Wayland desktop the screen is read through the screen-cast portal (platform/qt/portal_screen.h).
 #include <xcb/xcb.h>
 
 #include <QApplication>
@@ -124,7 +125,7 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
   auto platform = std::make_unique<QtPlatform>(g_argc, argv, displayName);
   if (!shmChosen) qunsetenv("QT_XCB_NO_MITSHM");
   const QString name = QGuiApplication::platformName();
-  if (name.startsWith(QLatin1String("wayland"))) {
+  if (name.startsWith(QLatin1String("wayland")) && !platform->Portal()) {
     std::fputs("tintvale: running as a Wayland client: the screen's pixels and the pointer cannot be read\n", stderr);
   } else if (name == QLatin1String("xcb") && EnvSet("WAYLAND_DISPLAY") && !platform->Portal()) {
     std::fputs("tintvale: Wayland session: pixels of Wayland-native windows cannot be read (they read as black)\n",
