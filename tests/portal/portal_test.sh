@@ -237,6 +237,37 @@ case $case_name in
     close_and_expect_status_0
     ;;
 
+  writes_only_token)
+    # The token is the one file the program writes: every call that creates, writes, moves or removes a
+    # file outside /dev, /proc and the runtime folder must be in the token's folder (or make the folders
+    # on the way to it).
+    command -v strace >/dev/null || { echo "SKIP: strace is needed" >&2; exit 77; }
+    start_desktop
+    start_source --size 320x240
+    place "0 0 320 240"
+    say "fill 0 5A5A5A"
+    say "cursor 0 1 1"
+    prog_real=$prog
+    prog=$tmp/traced
+    printf '#!/bin/sh\nexec strace -f -qq -o "%s" -e trace=open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat,truncate,chmod,fchmodat "%s" "$@"\n' \
+      "$tmp/trace" "$prog_real" >"$prog"
+    chmod +x "$prog"
+    start -c
+    capture_until_clipboard '#5A5A5A'
+    close_and_expect_status_0
+    [ -f "$token_file" ] || die "no token was written"
+    [ "$(grep -c open "$tmp/trace")" -gt 50 ] || die "the trace did not work"
+    { grep -E '^[0-9]+ +(open|openat|openat2|creat)\(' "$tmp/trace" | grep -E 'O_(WRONLY|RDWR|CREAT|TRUNC)|creat\(' || true
+      grep -E '^[0-9]+ +(mkdir|mkdirat|rename|renameat|renameat2|unlink|unlinkat|link|linkat|symlink|symlinkat|truncate|chmod|fchmodat)\(' "$tmp/trace" || true
+    } | grep -v '= -1 ' | grep -Ev "\"(/dev/|/proc/|$XDG_RUNTIME_DIR/)" >"$tmp/writes"
+    grep -q restore-token "$tmp/writes" || die "the trace shows no write of the token"
+    state_parents=$(p=${token_file%/*}; while [ "$p" != / ] && [ -n "$p" ]; do printf '"%s"|' "$p"; p=${p%/*}; done)
+    if grep -Ev "\"${token_file%/*}/|${state_parents%|}" "$tmp/writes" >"$tmp/outside"; then
+      die "files written outside the token's folder: $(cat "$tmp/outside")"
+    fi
+    sed 's/^/  written: /' "$tmp/writes"
+    ;;
+
   *) die "unknown case" ;;
 esac
 [ "$failures" -eq 0 ] || exit 1
