@@ -105,8 +105,12 @@ struct PipeWireCapture::Impl {
       ++count;
       const auto* meta = static_cast<const spa_meta_cursor*>(
           spa_buffer_find_meta_data(b->buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
-      if (meta && meta->id != 0) {
-        // The position is the hotspot's, in frame pixels.
+      // The position is the hotspot's, in frame pixels. One outside the frame is the pointer on another
+      // monitor (a desktop may still report it, for a cursor picture that overlaps the edge).
+      const bool onFrame = meta && meta->id != 0 &&
+                           (ps->width <= 0 || (meta->position.x >= 0 && meta->position.x < ps->width &&
+                                               meta->position.y >= 0 && meta->position.y < ps->height));
+      if (onFrame) {
         cursor = {meta->position.x, meta->position.y};
         cursorSeen = true;
         cursorGone = false;

@@ -164,6 +164,17 @@ TEST(PortalProgram, AMonitorLeftOfThePrimaryGivesNegativeCoordinates) {
   EXPECT_TRUE(Shows(0, 0, 0x000000FF));
 }
 
+TEST(PortalProgram, APositionOutsideAStreamsFrameIsNotThePointer) {
+  Say("cursor 0 5 5");
+  ASSERT_TRUE(Shows(5, 5, 0x000000FF));
+  // The left monitor reports the pointer just past its right edge, as a desktop may for a cursor
+  // picture that overlaps it: the pointer stays on the primary (a bounded look for what must not happen).
+  Say("report 1 320 5");
+  const Text wrong = Coordinates(0, 5);
+  EXPECT_FALSE(QTest::qWaitFor([&] { return g_seen.coordinates == wrong; }, 1000)) << Shown();
+  EXPECT_TRUE(Shows(5, 5, 0x000000FF));
+}
+
 }  // namespace
 }  // namespace tintvale
 

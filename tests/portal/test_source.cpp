@@ -4,6 +4,7 @@
 //   fill S RRGGBB | rect S X Y W H RRGGBB   paint stream S and send it a full frame
 //   cursor S X Y                            the pointer to (X, Y) of stream S: cursor-only buffers
 //   away S                                  stream S reports the pointer gone (cursor id 0)
+//   report S X Y                            stream S reports a position, the others keep theirs
 //   quit
 // It prints "ready NODE..." once every stream has its node. With --animate SECONDS it moves the pointer
 // over stripes of stream 0 at 100 Hz by itself and sends full frames at --fps, logging "time colour"
@@ -223,6 +224,10 @@ void Command(Source& s, const std::string& text) {
         other->cursorsLeft = kRepeats;
       }
     }
+    m.pointerHere = true;
+    m.cursorsLeft = kRepeats;
+  } else if (verb == "report") {
+    in >> m.px >> m.py;
     m.pointerHere = true;
     m.cursorsLeft = kRepeats;
   } else if (verb == "away") {
