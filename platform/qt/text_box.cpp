@@ -66,8 +66,6 @@ QStyleOptionFrame TextBox::PanelOption() const {
   return panel;
 }
 
-bool TextBox::LastPaintFromPictures() const { return numbers_->LastPaintFromPictures(); }
-
 void TextBox::paintEvent(QPaintEvent* e) {
   if (!numbers_->Paint(*this)) QLineEdit::paintEvent(e);
 }
@@ -152,11 +150,6 @@ void TextBox::SetShaping(bool shaped) {
   f.setStyleStrategy(static_cast<QFont::StyleStrategy>(shaped ? strategy & ~QFont::PreferNoShaping
                                                               : strategy | QFont::PreferNoShaping));
   setFont(f);
-}
-
-bool DrewFromPictures(const QObject* box) {
-  const auto* textBox = dynamic_cast<const TextBox*>(box);
-  return textBox && textBox->LastPaintFromPictures();
 }
 
 }  // namespace tintvale::qt

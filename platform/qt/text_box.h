@@ -27,8 +27,6 @@ class TextBox : public QLineEdit {
 
   // The option the line edit paints its panel with.
   QStyleOptionFrame PanelOption() const;
-  // Whether the last paint drew the number from pictures rather than as a line edit.
-  bool LastPaintFromPictures() const;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -37,6 +35,7 @@ class TextBox : public QLineEdit {
   void inputMethodEvent(QInputMethodEvent* e) override;
 
  private:
+  friend class TextBoxProbe;  // the tests' view inside
   enum class Outcome { Unchanged, Changed, WindowGone };
   Outcome RaiseKeyPresses(const QString& chars, QString& replacement);
   void SetShaping(bool shaped);

@@ -37,16 +37,29 @@
 #include "about_box/frm_about.h"
 #include "main_window/form1.h"
 #include "main_window/program.h"
+#include "platform/qt/number_pictures.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_system.h"
+#include "platform/qt/qt_text.h"
+#include "platform/qt/text_box.h"
 #include "platform/qt/x11_screen.h"
 
 namespace tintvale::qt {
+
+// What the tests see inside a text box.
+class TextBoxProbe {
+ public:
+  // Whether the box drew its last paint from pictures of its characters rather than as a line edit.
+  static bool DrewFromPictures(const QObject* box) {
+    const auto* textBox = dynamic_cast<const TextBox*>(box);
+    return textBox && textBox->numbers_->LastPaintFromPictures();
+  }
+};
+
 namespace {
 
+using Probe = TextBoxProbe;
 Platform* g_platform = nullptr;
-
-QString Q(const Text& t) { return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size())); }
 
 // Records what a window reports and lets a test act inside a handler.
 class Recorder : public WindowEvents {
@@ -243,7 +256,6 @@ TEST_F(QtBackend, WindowDestroyedInsideItsOwnTicksPumpIsSilencedAndDeletedLater)
   ASSERT_TRUE(QTest::qWaitFor([&] { return destroyed; }, 5000));
   EXPECT_TRUE(widgetAliveRightAfterPump) << "deleted while its handler was still on the stack";
   EXPECT_TRUE(QTest::qWaitFor([&] { return widget.isNull(); }, 5000)) << "never deleted after the handler returned";
-  EXPECT_EQ(Kit().RetiredWindows(), 0u);
   EXPECT_EQ(ticksAfterDestroy, 0);
   EXPECT_EQ(rec.closes, 1);
 }
@@ -268,7 +280,7 @@ TEST_F(QtBackend, JapaneseCaptionsAreDrawnWithJapaneseGlyphs) {
     for (std::size_t i = 0; i < source.layout.controls.size(); ++i) {
       const ControlLayout& c = source.layout.controls[i];
       auto* widget = qobject_cast<QWidget*>(ControlObject(*window, static_cast<int>(i)));
-      QString caption = Q(c.caption).remove(QLatin1Char('&'));
+      QString caption = ToQString(c.caption).remove(QLatin1Char('&'));
       if (!widget || caption.isEmpty()) continue;
       bool japanese = false;
       for (QChar ch : caption) japanese = japanese || ch.unicode() >= 0x3000;
@@ -342,9 +354,10 @@ class X11Client {
   xcb_connection_t* c_;
 };
 
-QLineEdit* BoxAt(QWidget* window, int leftTwips) {
+// The text box whose left edge is at x in the window.
+QLineEdit* BoxAt(QWidget* window, int x) {
   for (QLineEdit* e : window->findChildren<QLineEdit*>()) {
-    if (e->x() == TwipsToPixels(leftTwips)) return e;
+    if (e->x() == x) return e;
   }
   return nullptr;
 }
@@ -379,8 +392,8 @@ TEST_F(QtBackend, ProgramSamplesThePixelAndPositionUnderThePointerAndCapturesIt)
   Form1& form = program.MainWindow();
   QWidget* main = VisibleWindowTitled(QStringLiteral("Tintvale"));
   ASSERT_NE(main, nullptr);
-  QLineEdit* text1 = BoxAt(main, 3120);
-  QLineEdit* text2 = BoxAt(main, 960);
+  QLineEdit* text1 = BoxAt(main, 208);
+  QLineEdit* text2 = BoxAt(main, 64);
   ASSERT_TRUE(text1 && text2);
 
   struct Row {
@@ -421,7 +434,7 @@ TEST_F(QtBackend, InfoOpensOneAboutBoxAndClosingTheMainWindowClosesIt) {
   program.Start();
   QWidget* main = VisibleWindowTitled(QStringLiteral("Tintvale"));
   ASSERT_NE(main, nullptr);
-  QLineEdit* text2 = BoxAt(main, 960);
+  QLineEdit* text2 = BoxAt(main, 64);
   ASSERT_NE(text2, nullptr);
   const QString aboutTitle = QString::fromUtf8("Tintvaleのﾊﾞｰｼﾞｮﾝ情報");
   for (int round = 0; round < 2; ++round) {
@@ -452,8 +465,8 @@ TEST_F(QtBackend, FocusAlwaysReturnsToTheEntryBox) {
   program.Start();
   QWidget* main = VisibleWindowTitled(QStringLiteral("Tintvale"));
   ASSERT_NE(main, nullptr);
-  QLineEdit* text1 = BoxAt(main, 3120);
-  QLineEdit* text2 = BoxAt(main, 960);
+  QLineEdit* text1 = BoxAt(main, 208);
+  QLineEdit* text2 = BoxAt(main, 64);
   ASSERT_TRUE(text1 && text2);
   main->activateWindow();
   if (!QTest::qWaitForWindowActive(main)) GTEST_SKIP() << "the window manager did not activate the window";
@@ -461,7 +474,7 @@ TEST_F(QtBackend, FocusAlwaysReturnsToTheEntryBox) {
 
   QWidget* picture = nullptr;
   for (QWidget* w : main->findChildren<QWidget*>()) {
-    if (w->x() == TwipsToPixels(120) && w->y() == TwipsToPixels(120)) picture = w;
+    if (w->x() == 8 && w->y() == 8) picture = w;  // the swatch
   }
   auto* check = main->findChild<QCheckBox*>();
   ASSERT_TRUE(picture && check);
@@ -537,7 +550,7 @@ TEST(QtFiles, NormalFileTestTakesBackslashesAsSeparatorsAndSkipsHiddenAndFolders
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
     QString path = root + QLatin1String(row.path);
-    EXPECT_EQ(files.NormalFileExists(Text(reinterpret_cast<const char16_t*>(path.utf16()), path.size())),
+    EXPECT_EQ(files.NormalFileExists(FromQString(path)),
               row.expected);
   }
   EXPECT_FALSE(files.NormalFileExists(Text()));
@@ -574,7 +587,7 @@ TEST(QtProcesses, StartsExactlyTheNamedFileWithoutAShell) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     QFile::remove(marker);
-    const bool started = processes.Start(Text(reinterpret_cast<const char16_t*>(row.path.utf16()), row.path.size()));
+    const bool started = processes.Start(FromQString(row.path));
     EXPECT_EQ(started, row.starts);
     if (row.starts) {
       EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(marker).size() > 0; }, 5000));
@@ -829,7 +842,7 @@ TEST_F(QtBackend, NumbersFromPicturesAreTheLineEditsOwnPixels) {
     plain.setCursorPosition(0);
     plain.show();
     const QImage drawn = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(DrewFromPictures(box), row.fromPictures);
+    EXPECT_EQ(Probe::DrewFromPictures(box), row.fromPictures);
     const QImage expected = plain.grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(drawn.size(), expected.size());
     int differ = 0;
@@ -846,7 +859,7 @@ TEST_F(QtBackend, NumbersFromPicturesAreTheLineEditsOwnPixels) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return box->hasFocus(); }, 5000));
   window->SetText(kBox, u"12\t34");
   (void)box->grab();
-  EXPECT_FALSE(DrewFromPictures(box));
+  EXPECT_FALSE(Probe::DrewFromPictures(box));
 }
 
 // A box showing a number draws it without HarfBuzz: for every pair of the characters a position is
