@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_text.h"
 
 namespace tintvale::qt {

@@ -3,12 +3,10 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QStyleOption>
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 
-#include "platform/qt/number_pictures.h"
 #include "platform/qt/panel_picture_style.h"
 #include "platform/qt/repaint_gathering.h"
 
@@ -27,7 +25,7 @@ bool PlainNumbers(const QString& s) {
 }  // namespace
 
 TextBox::TextBox(QWidget* parent, SinkPtr sink, int id)
-    : QLineEdit(parent), sink_(std::move(sink)), id_(id), numbers_(std::make_unique<BoxNumbers>()) {
+    : QLineEdit(parent), sink_(std::move(sink)), id_(id) {
   // QLineEdit's default limit is 32767 characters; a text box has none.
   setMaxLength(INT_MAX);
   if (QStyle* style = PanelPictureStyle()) setStyle(style);
@@ -35,8 +33,6 @@ TextBox::TextBox(QWidget* parent, SinkPtr sink, int id)
     if (!PlainNumbers(now)) SetShaping(true);
   });
 }
-
-TextBox::~TextBox() = default;
 
 void TextBox::SetBoxText(const QString& text) {
   if (text == BoxText()) return;
@@ -52,27 +48,11 @@ void TextBox::SetBoxText(const QString& text) {
     // A set text shows from its start with the caret there, as a text box does.
     setCursorPosition(0);
   }
-  numbers_->Prepare(*this);
 }
 
 QString TextBox::BoxText() const {
   const QString now = text();
   return now == shown_ ? set_ : now;
-}
-
-QStyleOptionFrame TextBox::PanelOption() const {
-  QStyleOptionFrame panel;
-  initStyleOption(&panel);
-  return panel;
-}
-
-void TextBox::paintEvent(QPaintEvent* e) {
-  if (!numbers_->Paint(*this)) QLineEdit::paintEvent(e);
-}
-
-void TextBox::changeEvent(QEvent* e) {
-  if (e->type() == QEvent::StyleChange) numbers_->Forget();
-  QLineEdit::changeEvent(e);
 }
 
 void TextBox::keyPressEvent(QKeyEvent* e) {

@@ -4,20 +4,14 @@
 
 #include <QLineEdit>
 #include <QString>
-#include <memory>
 
 #include "platform/qt/event_sink.h"
 
-class QStyleOptionFrame;
-
 namespace tintvale::qt {
-
-class BoxNumbers;
 
 class TextBox : public QLineEdit {
  public:
   TextBox(QWidget* parent, SinkPtr sink, int id);
-  ~TextBox() override;
 
   // A set text is shown with each tab as an en space: QLineEdit expands a tab to an 80-pixel stop,
   // which would push the y of the coordinate box ("x<Tab>y") out of its 57 pixels. Read back while it
@@ -25,17 +19,11 @@ class TextBox : public QLineEdit {
   void SetBoxText(const QString& text);
   QString BoxText() const;
 
-  // The option the line edit paints its panel with.
-  QStyleOptionFrame PanelOption() const;
-
  protected:
-  void paintEvent(QPaintEvent* e) override;
-  void changeEvent(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
 
  private:
-  friend class TextBoxProbe;  // the tests' view inside
   enum class Outcome { Unchanged, Changed, WindowGone };
   Outcome RaiseKeyPresses(const QString& chars, QString& replacement);
   void SetShaping(bool shaped);
@@ -45,7 +33,6 @@ class TextBox : public QLineEdit {
   QString set_;
   QString shown_;
   bool shaped_ = true;
-  std::unique_ptr<BoxNumbers> numbers_;
 };
 
 }  // namespace tintvale::qt

@@ -37,28 +37,14 @@
 #include "about_box/frm_about.h"
 #include "main_window/form1.h"
 #include "main_window/program.h"
-#include "platform/qt/number_pictures.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_system.h"
 #include "platform/qt/qt_text.h"
-#include "platform/qt/text_box.h"
 #include "platform/qt/x11_screen.h"
 
 namespace tintvale::qt {
-
-// What the tests see inside a text box.
-class TextBoxProbe {
- public:
-  // Whether the box drew its last paint from pictures of its characters rather than as a line edit.
-  static bool DrewFromPictures(const QObject* box) {
-    const auto* textBox = dynamic_cast<const TextBox*>(box);
-    return textBox && textBox->numbers_->LastPaintFromPictures();
-  }
-};
-
 namespace {
 
-using Probe = TextBoxProbe;
 Platform* g_platform = nullptr;
 
 // Records what a window reports and lets a test act inside a handler.
@@ -781,85 +767,6 @@ TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
   QPointer<QWidget> widget = form;
   window->SetTimer(kTimer, true, 10);
   EXPECT_TRUE(QTest::qWaitFor([&] { return widget.isNull(); }, 5000));
-}
-
-// A box without the focus draws a number from pictures of its characters; what the user sees must be
-// the line edit's own drawing, pixel for pixel, whatever the number, width or colours.
-TEST_F(QtBackend, NumbersFromPicturesAreTheLineEditsOwnPixels) {
-  Recorder rec;
-  WindowLayout layout = SmallLayout();
-  layout.controls.push_back({.kind = ControlKind::TextBox, .name = "Narrow", .left = 120, .top = 480,
-                             .width = 855, .height = 270, .tabIndex = 1});
-  const int narrow = static_cast<int>(layout.controls.size()) - 1;
-  auto window = Kit().BuildWindow(layout, rec);
-  window->Show();
-  QWidget* form = WindowWidget(*window);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-  form->setFocus();  // neither box has the focus
-
-  struct Row {
-    const char* text;
-    int box;
-    ColorValue base;  // kDefaultColor: the box's own
-    bool fromPictures;
-  };
-  const Row rows[] = {
-      {"0\t0", kBox, kDefaultColor, true},
-      {"1279\t799", narrow, kDefaultColor, true},
-      {"-1\t-32768", kBox, kDefaultColor, true},
-      {"-32768\t-32768", narrow, kDefaultColor, true},  // wider than the box: its start, clipped
-      {"5 -5", narrow, kDefaultColor, true},
-      {"65535\t0", narrow, 0x0000FFFF, true},  // on a yellow box
-      {"#12A5C3", kBox, kDefaultColor, false},
-      {"10,0,171", kBox, kDefaultColor, false},
-  };
-  // Every pair of neighbouring characters, where one glyph's ink may run into the next one's.
-  std::vector<std::string> pairs;
-  const std::string ink = "0123456789-";
-  std::string all;
-  for (char a : ink) {
-    for (char b : ink) all += std::string{a, b};
-  }
-  for (std::size_t at = 0; at + 1 < all.size(); at += 13) pairs.push_back(all.substr(at, 14));
-  std::vector<Row> table(std::begin(rows), std::end(rows));
-  for (const std::string& p : pairs) table.push_back({p.c_str(), kBox, kDefaultColor, true});
-
-  for (const Row& row : table) {
-    SCOPED_TRACE(std::string(row.text) + (row.box == narrow ? " in the narrow box" : " in the wide box"));
-    Text text;
-    for (const char* c = row.text; *c; ++c) text += static_cast<char16_t>(*c);
-    auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, row.box));
-    ASSERT_NE(box, nullptr);
-    if (row.base != kDefaultColor) window->SetBackColor(row.box, row.base);
-    window->SetText(row.box, text);
-    // The same text in a plain line edit of the same font, colours, style and size, beside it.
-    QLineEdit plain(form);
-    plain.setFont(box->font());
-    plain.setPalette(box->palette());
-    plain.setStyle(box->style());
-    plain.setGeometry(box->geometry().translated(0, 40));
-    plain.setText(box->text());
-    plain.setCursorPosition(0);
-    plain.show();
-    const QImage drawn = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(Probe::DrewFromPictures(box), row.fromPictures);
-    const QImage expected = plain.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(drawn.size(), expected.size());
-    int differ = 0;
-    for (int y = 0; y < drawn.height(); ++y) {
-      for (int x = 0; x < drawn.width(); ++x) differ += drawn.pixel(x, y) != expected.pixel(x, y);
-    }
-    EXPECT_EQ(differ, 0);
-  }
-
-  // With the focus the box draws as a line edit (caret, focus frame).
-  auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
-  form->activateWindow();
-  box->setFocus();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return box->hasFocus(); }, 5000));
-  window->SetText(kBox, u"12\t34");
-  (void)box->grab();
-  EXPECT_FALSE(Probe::DrewFromPictures(box));
 }
 
 // A box showing a number draws it without HarfBuzz: for every pair of the characters a position is
