@@ -51,7 +51,7 @@ stop_at_exit "$user"
 
 resources() {  # windows GCs fonts pixmaps pictures glyphsets colormaps cursors of the program's client
   xrestop -b -m 1 2>/dev/null | awk -v pid="$prog" '
-    /PID:/ { mine = ($0 ~ ("PID:" pid " ")) }
+    /PID:/ { mine = ($0 ~ ("PID: *" pid " ")) }
     mine && /^\t(windows|GCs|fonts|pixmaps|pictures|glyphsets|colormaps|cursors) / { printf "%s ", $3 }
     END { print "" }'
 }
