@@ -28,34 +28,8 @@ using namespace tintvale::bench;
 
 namespace {
 
-struct Recorder {
-  double warmEnd = 0;
-  double end = 0;
-  std::vector<TickTimes> ticks;
-  std::vector<Paint> paints;
-  TickTimes* current = nullptr;  // the tick on the stack, for the screen calls it makes
-  std::atomic<double> lastTick{0};  // when the latest tick started; the pointer mover keys its moves to it
-};
-
-class ProxyEvents final : public ForwardingEvents {
- public:
-  ProxyEvents(WindowEvents& inner, Toolkit& toolkit, Recorder& rec) : ForwardingEvents(inner), toolkit_(toolkit), rec_(rec) {}
-  void TimerTick(int control) override {
-    TickTimes t;
-    t.start = Now();
-    rec_.lastTick = t.start;
-    rec_.current = &t;
-    inner_.TimerTick(control);
-    t.ticked = Now();
-    t.painted = t.ticked;  // until the window has painted what the tick changed (see ProxyWindow::SetTimer)
-    rec_.current = nullptr;
-    rec_.ticks.push_back(t);
-    if (t.start > rec_.end) toolkit_.Quit();
-  }
-
- private:
-  Toolkit& toolkit_;
-  Recorder& rec_;
+struct Recorder : TickRecord {
+  std::vector<Paint> paints;  // the swatch colour writes
 };
 
 class ProxyWindow final : public ForwardingWindow {
@@ -69,7 +43,7 @@ class ProxyWindow final : public ForwardingWindow {
   void SetTimer(int control, bool enabled, int intervalMs) override {
     inner_->SetTimer(control, enabled, intervalMs);
     // The window paints a tick's changes once its handler has returned, still inside the timer's signal;
-    // a receiver connected after the window's own runs when that paint is done.
+    // a receiver connected after the window's own runs when that paint is done (TickPaint::kStampedByWindow).
     if (!enabled || !timed_.insert(control).second) return;
     if (auto* timer = qobject_cast<QTimer*>(qt::ControlObject(*inner_, control))) {
       Recorder* rec = &rec_;
@@ -87,12 +61,9 @@ class ProxyWindow final : public ForwardingWindow {
 
 class BenchToolkit final : public ProxyToolkit {
  public:
-  BenchToolkit(Toolkit& inner, Recorder& rec) : ProxyToolkit(inner), rec_(rec) {}
+  BenchToolkit(Toolkit& inner, Recorder& rec) : ProxyToolkit(inner, rec, Now, TickPaint::kStampedByWindow), rec_(rec) {}
 
  private:
-  std::unique_ptr<ForwardingEvents> WrapEvents(WindowEvents& events) override {
-    return std::make_unique<ProxyEvents>(events, inner_, rec_);
-  }
   std::unique_ptr<ForwardingWindow> WrapWindow(const WindowLayout& layout, std::unique_ptr<NativeWindow> window) override {
     int swatch = -2;
     for (std::size_t i = 0; i < layout.controls.size(); ++i) {
@@ -178,9 +149,8 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     BenchToolkit forms(platform->Forms(), rec);
-    ProxyPlatform bench(*platform, forms, rec.current, Now);
-    rec.warmEnd = Now() + 1;
-    rec.end = rec.warmEnd + seconds;
+    ProxyPlatform bench(*platform, forms, rec, Now);
+    rec.WarmUpThenMeasure(Now(), seconds);
     Program program(bench);
     program.Start();
     // The main thread only: the mover thread's own work is not the program's.

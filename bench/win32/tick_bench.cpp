@@ -44,47 +44,9 @@ void SleepUntil(double t) {
   }
 }
 
-struct Recorder {
-  double warmEnd = 0;
-  double end = 0;
-  std::vector<TickTimes> ticks;
-  TickTimes* current = nullptr;  // the tick on the stack, for the screen calls it makes
-  int depth = 0;                 // a tick pumps messages, so another tick can run inside it
-  std::size_t nested = 0;
-};
-
-class ProxyEvents final : public ForwardingEvents {
- public:
-  ProxyEvents(WindowEvents& inner, Toolkit& toolkit, Recorder& rec) : ForwardingEvents(inner), toolkit_(toolkit), rec_(rec) {}
-  void TimerTick(int control) override {
-    if (rec_.depth > 0) {  // counted, not timed: its time is inside the outer tick's
-      ++rec_.nested;
-      inner_.TimerTick(control);
-      return;
-    }
-    ++rec_.depth;
-    TickTimes t;
-    t.start = Now();
-    rec_.current = &t;
-    inner_.TimerTick(control);
-    t.ticked = Now();
-    // The swatch and text box repaints the tick asked for run here rather than at the loop's next turn.
-    toolkit_.PumpEvents();
-    t.painted = Now();
-    rec_.current = nullptr;
-    --rec_.depth;
-    rec_.ticks.push_back(t);
-    if (t.start > rec_.end) toolkit_.Quit();
-  }
-
- private:
-  Toolkit& toolkit_;
-  Recorder& rec_;
-};
-
 class ProxyWindow final : public ForwardingWindow {
  public:
-  ProxyWindow(std::unique_ptr<NativeWindow> inner, Recorder& rec) : ForwardingWindow(std::move(inner)), rec_(rec) {}
+  ProxyWindow(std::unique_ptr<NativeWindow> inner, TickRecord& rec) : ForwardingWindow(std::move(inner)), rec_(rec) {}
   void SetText(int control, const Text& text) override {
     const double t0 = Now();
     inner_->SetText(control, text);
@@ -97,24 +59,22 @@ class ProxyWindow final : public ForwardingWindow {
   }
 
  private:
-  Recorder& rec_;
+  TickRecord& rec_;
 };
 
 class BenchToolkit final : public ProxyToolkit {
  public:
-  BenchToolkit(Toolkit& inner, Recorder& rec) : ProxyToolkit(inner), rec_(rec) {}
+  // The swatch and text box repaints a tick asks for run right after it rather than at the loop's next turn.
+  BenchToolkit(Toolkit& inner, TickRecord& rec) : ProxyToolkit(inner, rec, Now, TickPaint::kPumpedAfterTick), rec_(rec) {}
   // The benchmark's own arguments are not options for the program: it runs as if started plain.
   Text CommandLine() override { return Text(); }
 
  private:
-  std::unique_ptr<ForwardingEvents> WrapEvents(WindowEvents& events) override {
-    return std::make_unique<ProxyEvents>(events, inner_, rec_);
-  }
   std::unique_ptr<ForwardingWindow> WrapWindow(const WindowLayout&, std::unique_ptr<NativeWindow> window) override {
     return std::make_unique<ProxyWindow>(std::move(window), rec_);
   }
 
-  Recorder& rec_;
+  TickRecord& rec_;
 };
 
 // One bare sample: what the tick has to do at the least.
@@ -189,14 +149,13 @@ int main(int argc, char** argv) {
   }
   ReleaseDC(nullptr, screen);
 
-  Recorder rec;
+  TickRecord rec;
   rec.ticks.reserve(static_cast<std::size_t>(seconds * 200 + 400));
   int status = 0;
   {
     BenchToolkit forms(platform->Forms(), rec);
-    ProxyPlatform bench(*platform, forms, rec.current, Now);
-    rec.warmEnd = Now() + 1;
-    rec.end = rec.warmEnd + seconds;
+    ProxyPlatform bench(*platform, forms, rec, Now);
+    rec.WarmUpThenMeasure(Now(), seconds);
     Program program(bench);
     status = program.Run();
   }
