@@ -11,7 +11,7 @@
 #   die MESSAGE...                 prints "$fail_prefix: MESSAGE" on stderr, runs the on_die commands, exits 1
 #   on_die COMMAND...              runs COMMAND when die is called (to show a log, save a screenshot)
 #   on_exit COMMAND...             runs COMMAND when the script exits; the last registered runs first
-#   stop PID...                    ends PIDs now: SIGCONT, SIGTERM, SIGKILL after 5 s; reaps them
+#   stop PID...                    ends those PIDs that are children of this shell: SIGCONT, SIGTERM, SIGKILL after 5 s
 #   stop_at_exit PID...            stops PIDs (as stop does) when the script exits
 #   start_x [SCREEN [FIRST LAST]]  Xvfb (SCREEN 1280x800x24) on a free display FIRST..LAST (91..140) and openbox,
 #                                  DISPLAY and XDG_RUNTIME_DIR exported; both stop when the script exits
@@ -61,15 +61,23 @@ die() {
 on_exit() { _lib_exit_actions+=("$(printf '%q ' "$@")"); }
 stop_at_exit() { on_exit stop "$@"; }
 
+# PID is a child of this shell: an ended child's number, once reaped, may belong to someone else's process.
+_lib_child() {
+  local stat
+  stat=$({ cat "/proc/$1/stat"; } 2>/dev/null) || return 1
+  stat=${stat##*) }
+  [ "$(cut -d' ' -f2 <<<"$stat")" = "$BASHPID" ]
+}
+
 stop() {
-  local pid
+  local pid mine=()
   for pid in "$@"; do
-    [ -n "$pid" ] || continue
+    [ -n "$pid" ] && _lib_child "$pid" || continue
+    mine+=("$pid")
     kill -CONT "$pid" 2>/dev/null || true   # a stopped process acts on SIGTERM only once it runs again
     kill -TERM "$pid" 2>/dev/null || true
   done
-  for pid in "$@"; do
-    [ -n "$pid" ] || continue
+  for pid in "${mine[@]}"; do
     wait_for 5 gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
