@@ -163,11 +163,11 @@ wine_stop() {
 # The soaks' user: one xdotool per second moves the pointer 100 times along a row below the window, 10 ms
 # apart, then presses Enter in the focused entry box (a capture, with "-c" onto the clipboard).
 soak_user() {
-  local end=$((SECONDS + $1)) row=700 i args
+  local end=$((SECONDS + $1)) row=700 i moves
   while [ $SECONDS -lt $end ]; do
-    args=()
-    for i in $(seq 0 99); do args+=(mousemove $((40 + i * 12)) "$row" sleep 0.01); done
-    xdotool "${args[@]}" key Return >/dev/null 2>&1 || true
+    moves=()
+    for i in $(seq 0 99); do moves+=(mousemove $((40 + i * 12)) "$row" sleep 0.01); done
+    xdotool "${moves[@]}" key Return >/dev/null 2>&1 || true
     row=$((row == 700 ? 720 : 700))
   done
 }
