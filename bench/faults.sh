@@ -9,43 +9,28 @@
 # With a sanitizer build (build/linux-asan) any sanitizer report in the program's output fails too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
 if [ "${2:-}" != --inside ]; then exec scripts/with-x.sh "$0" "$(cd "$1" && pwd)" --inside; fi
 build=$1
 program=$build/tintvale
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
 tools=$build/bench
 work=$(mktemp -d)
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-
-now_ms() { date +%s%3N; }
-# Waits (deadline in seconds) until the command succeeds; false when it never did.
-wait_for() {
-  local deadline=$(( $(now_ms) + $1 * 1000 )); shift
-  until "$@"; do [ "$(now_ms)" -lt $deadline ] || return 1; sleep 0.02; done
-}
+on_exit rm -rf "$work"
 stripe_hex() {  # the capture text of the stripe under x (same colours as bench/figures.cpp)
   local i=$(( $1 / 8 ))
   printf '#%02X%02X%02X' $(( (i * 37 + 64) & 255 )) $(( (i * 101 + 17) & 255 )) $(( i & 255 ))
 }
 clip_is() { [ "$(timeout 2 xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
 capture_is() { xdotool key Return; clip_is "$1"; }
-gone() { ! kill -0 "$1" 2>/dev/null; }
 
 "$tools/pointer_mover" 0 >/dev/null
 
 # Starts the program with -c, waits for its window and gives it the focus; sets $prog.
 start_program() {
   "$program" -c >"$work/program.log" 2>&1 & prog=$!
-  pids+=("$prog")
+  stop_at_exit "$prog"
   local w
   w=$(timeout 20 xdotool search --sync --onlyvisible --pid "$prog" | head -1)
   [ -n "$w" ] || { fail "no window"; return 1; }
@@ -76,7 +61,7 @@ manager_case() {  # $1: none | answering | stopped
   local mode=$1 mgr="" x ok=1 t0 t1
   if [ "$mode" != none ]; then
     "$tools/clip_manager_stub" >"$work/mgr.out" & mgr=$!
-    pids+=("$mgr")
+    stop_at_exit "$mgr"
     wait_for 10 grep -q ready "$work/mgr.out" || { fail "$mode: stub manager did not start"; return; }
     [ "$mode" = stopped ] && kill -STOP "$mgr"
   fi
@@ -98,7 +83,7 @@ manager_case() {  # $1: none | answering | stopped
   sanitizer_check "$mode"
   if [ "$mode" = stopped ] && [ "$ms" = never ]; then fail "stopped manager: the program never ended"; fi
   if [ "$mode" != stopped ] && { [ "$ms" = never ] || [ "$ms" -gt 2000 ]; }; then fail "$mode: exit took $ms ms"; fi
-  if [ -n "$mgr" ]; then kill -CONT "$mgr" 2>/dev/null || true; kill "$mgr" 2>/dev/null || true; wait "$mgr" 2>/dev/null || true; fi
+  stop "$mgr"
   [ $ok = 1 ] && echo "  $mode: sampling and captures went on"
 }
 echo "1. Clipboard manager"
@@ -113,7 +98,7 @@ runtime=${XDG_RUNTIME_DIR:-/nonexistent}
 mkdir "$work/home"
 HOME=$work/home XDG_CACHE_HOME= XDG_CONFIG_HOME= XDG_DATA_HOME= strace -f -qq -o "$work/trace" -e trace=open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat,truncate,chmod,fchmodat \
   "$program" -c >"$work/program.log" 2>&1 & prog=$!
-pids+=("$prog")
+stop_at_exit "$prog"
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tintvale$' | head -1)
 if [ -n "$window" ]; then
   xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
@@ -143,5 +128,4 @@ echo "  traced opens: $traced_calls; calls that write: $(wc -l < "$work/writes")
 sed 's/^/    /' "$work/writes" | head -20
 if [ -s "$work/outside" ]; then fail "files written outside the allowed places:"; sed 's/^/    /' "$work/outside"; fi
 
-[ $failed = 0 ] && echo "faults: pass" || echo "faults: FAIL"
-exit $failed
+if [ "$failures" -eq 0 ]; then echo "faults: pass"; else echo "faults: FAIL"; exit 1; fi

@@ -5,13 +5,16 @@
 # moving at 100 Hz over a striped root; the X server's share of a sampler is the server's CPU in that
 # window minus its CPU with the pointer mover alone, measured in the same round.
 set -euo pipefail
+# shellcheck source=scripts/lib.sh
+source "$(dirname "$0")/../scripts/lib.sh"
+fail_prefix=bench
 build=$(cd "$1" && pwd)
 rounds=${2:-3}
 seconds=${3:-10}
 tools=$build/bench
 program=$build/tintvale
 hz=$(getconf CLK_TCK)
-[ -x "$program" ] || { echo "bench: $program is not built" >&2; exit 1; }
+[ -x "$program" ] || die "$program is not built"
 
 cpu_ticks() {  # utime + stime of a process, all its threads
   local s
@@ -36,7 +39,7 @@ xserver=""
 for p in /proc/[0-9]*; do
   if { tr '\0' ' ' < "$p/cmdline"; } 2>/dev/null | grep -Eq "^Xvfb $DISPLAY( |$)"; then xserver=${p#/proc/}; break; fi
 done
-[ -n "$xserver" ] || { echo "bench: no Xvfb for $DISPLAY" >&2; exit 1; }
+[ -n "$xserver" ] || die "no Xvfb for $DISPLAY"
 
 have_gpick=0; command -v gpick >/dev/null && have_gpick=1
 have_gcolor3=0; command -v gcolor3 >/dev/null && have_gcolor3=1
@@ -45,7 +48,6 @@ have_gcolor3=0; command -v gcolor3 >/dev/null && have_gcolor3=1
 
 # Waits until a process has a visible window (deadline 20 s).
 wait_window() { timeout 20 xdotool search --sync --onlyvisible --pid "$1" >/dev/null; }
-stop() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
 
 # One measured window: the pointer moving, CPU of PID and of the X server over $seconds.
 # Prints "process_ticks xserver_ticks process_ns xserver_ns".
@@ -61,23 +63,23 @@ measure() {
 }
 
 log=$(mktemp -d)
-trap 'rm -rf "$log"' EXIT
+on_exit rm -rf "$log"
 
 for round in $(seq "$rounds"); do
   # The X server with the mover alone: what every sampler's share is counted from.
-  sleep 300 & idle=$!
+  sleep 300 & idle=$!; stop_at_exit "$idle"
   read -r _ x0 _ xn0 < <(measure "$idle"); stop "$idle"
 
-  "$tools/xcb_floor" timer $((seconds + 4)) >/dev/null & floor=$!
+  "$tools/xcb_floor" timer $((seconds + 4)) >/dev/null & floor=$!; stop_at_exit "$floor"
   read -r f xf fn xfn < <(measure "$floor"); stop "$floor"
 
-  "$program" >/dev/null 2>&1 & ours=$!
+  "$program" >/dev/null 2>&1 & ours=$!; stop_at_exit "$ours"
   wait_window "$ours"
   read -r o xo on xon < <(measure "$ours"); stop "$ours"
 
   g=- xg=- gn=- xgn=-
   if [ $have_gpick = 1 ]; then
-    gpick >/dev/null 2>&1 & gp=$!
+    gpick >/dev/null 2>&1 & gp=$!; stop_at_exit "$gp"
     wait_window "$gp"
     read -r g xg gn xgn < <(measure "$gp"); stop "$gp"
   fi

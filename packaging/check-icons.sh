@@ -6,9 +6,9 @@
 set -euo pipefail
 dir=$1
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# shellcheck source=scripts/lib.sh
+source "$(dirname "$0")/../scripts/lib.sh"
+on_exit rm -rf "$work"
 
 base=$dir/32x32/apps/tintvale.png
 # pixel  expected colour   what it is

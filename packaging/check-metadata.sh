@@ -7,8 +7,8 @@ set -euo pipefail
 src=$1
 out=$2
 version=$3
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# shellcheck source=scripts/lib.sh
+source "$(dirname "$0")/../scripts/lib.sh"
 
 desktop=$src/packaging/org.tintvale.tintvale.desktop
 metainfo=$out/org.tintvale.tintvale.metainfo.xml

@@ -8,30 +8,16 @@ program=$1
 [ -n "${DISPLAY:-}" ] || { echo "smoke: no DISPLAY; run under scripts/with-x.sh" >&2; exit 2; }
 
 want_color="#0A00AB"   # the root window's colour, where the pointer rests
-pid=""
+# shellcheck source=scripts/lib.sh
+source "$(dirname "$0")/../scripts/lib.sh"
+fail_prefix="smoke: FAIL"
 scratch=$(mktemp -d)
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid" 2>/dev/null || true; fi
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-fail() {
-  echo "smoke: FAIL: $*"
+on_exit rm -rf "$scratch"
+save_screen() {
   import -silent -window root "$scratch/screen.png" 2>/dev/null && cp "$scratch/screen.png" /tmp/tintvale-smoke-fail.png &&
     echo "smoke: screen saved to /tmp/tintvale-smoke-fail.png"
-  exit 1
 }
-
-# wait_for DESCRIPTION SECONDS COMMAND...: polls COMMAND until it succeeds or the deadline passes.
-wait_for() {
-  local what=$1 seconds=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt "$deadline" ] || fail "$what (waited ${seconds}s)"
-    sleep 0.05
-  done
-}
+on_die save_screen
 
 # No registry store of the user's or the system's can change what the program does here.
 export XDG_CONFIG_HOME=$scratch/config XDG_CONFIG_DIRS=$scratch/config-dirs
@@ -42,16 +28,17 @@ xdotool mousemove $((screen_w - 3)) $((screen_h - 3))
 
 "$program" -c &
 pid=$!
+stop_at_exit "$pid"
 
 find_window() {
-  kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
+  gone "$pid" && die "the program ended before its window appeared"
   wid=$(xdotool search --onlyvisible --name '^Tintvale$' 2>/dev/null | head -1)
   [ -n "$wid" ]
 }
 wid=""
-wait_for 'the window "Tintvale" did not appear' 30 find_window
+wait_for 30 find_window || die 'the window "Tintvale" did not appear (waited 30s)'
 owner=$(xprop -id "$wid" _NET_WM_PID | sed -n 's/.* = //p')
-[ "$owner" = "$pid" ] || fail "the window \"Tintvale\" belongs to process '$owner', not to $pid"
+[ "$owner" = "$pid" ] || die "the window \"Tintvale\" belongs to process '$owner', not to $pid"
 echo "smoke: window \"Tintvale\" is up (0x$(printf '%x' "$wid"))"
 
 # Client area and frame of the window, for the pointer's resting place and the close box.
@@ -66,7 +53,7 @@ fi
 
 is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$wid" ]; }
 xdotool windowactivate "$wid" 2>/dev/null || true
-wait_for "the window did not become active" 10 is_active
+wait_for 10 is_active || die "the window did not become active (waited 10s)"
 
 # Enter captures the colour of the last sample; until the program has sampled the pointer's new place the
 # text may be another colour, so press again until the root's colour arrives.
@@ -74,33 +61,22 @@ clip=""
 read_clipboard() { clip=$(timeout 3 xclip -o -selection clipboard 2>/dev/null) || clip=""; }
 captured_root_color() {
   xdotool key Return
-  local deadline=$((SECONDS + 2))
-  while [ $SECONDS -lt $deadline ]; do
-    read_clipboard
-    if [[ "$clip" =~ ^#[0-9A-F]{6}$ ]]; then
-      [ "$clip" = "$want_color" ] && return 0
-      break
-    fi
-    sleep 0.05
-  done
-  return 1
+  wait_for 2 read_clipboard_color || return 1
+  [ "$clip" = "$want_color" ]
 }
-deadline=$((SECONDS + 20))
-until captured_root_color; do
-  [ $SECONDS -lt $deadline ] || fail "Enter with -c did not put $want_color on the clipboard (last text: '$clip')"
-done
+read_clipboard_color() { read_clipboard; [[ "$clip" =~ ^#[0-9A-F]{6}$ ]]; }
+wait_for 20 captured_root_color ||
+  die "Enter with -c did not put $want_color on the clipboard (last text: '$clip')"
 read_clipboard
-[ "$clip" = "$want_color" ] || fail "clipboard holds '$clip', want '$want_color'"
+[ "$clip" = "$want_color" ] || die "clipboard holds '$clip', want '$want_color'"
 echo "smoke: Enter put $clip on the clipboard"
 
 # The close box is the rightmost title-bar button of the frame.
 close_x=$((win_x + win_w + frame_r - frame_t / 2))
 close_y=$((win_y - frame_t / 2))
 xdotool mousemove "$close_x" "$close_y" click 1
-ended() { ! kill -0 "$pid" 2>/dev/null; }
-wait_for "the program did not end after a click on the close box at ($close_x,$close_y)" 15 ended
+wait_for 15 gone "$pid" || die "the program did not end after a click on the close box at ($close_x,$close_y) (waited 15s)"
 status=0
 wait "$pid" || status=$?
-pid=""
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+[ "$status" -eq 0 ] || die "the program ended with status $status"
 echo "smoke: the close box ended the program (status 0)"

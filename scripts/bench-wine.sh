@@ -5,6 +5,8 @@
 # Usage: scripts/bench-wine.sh [SECONDS]   (default 10; its own Wine prefix under build/winbench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
 build=build/winbench
 
 if [ "${1:-}" != --inside ]; then
@@ -19,8 +21,6 @@ seconds=$2
 # A prefix of its own: a wineserver serves one prefix, and another run's server may be on another display.
 export WINEPREFIX=${WINEPREFIX:-$PWD/$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:-err+all,fixme-all}
-source tests/wine/wine-env.sh
-wine_env_start
-trap wine_env_stop EXIT
+wine_start
 echo "Wine per-tick cost ($("$TINTVALE_WINE" --version), Xvfb 1280x800x24 + openbox, $seconds s after 1 s warm-up)"
 "$TINTVALE_WINE" "$build/bench/win32/tintvale_tick_bench.exe" "$seconds" </dev/null | tr -d '\r'

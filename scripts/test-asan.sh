@@ -4,6 +4,8 @@
 # every test passes and the output holds no sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
 
 scripts/deps.sh test
 cmake --preset linux-asan -DTINTVALE_WERROR=ON -DTINTVALE_BENCH=ON >/dev/null
@@ -11,7 +13,7 @@ cmake --build --preset linux-asan -j "${JOBS:-2}"
 
 # Reports go to files as well as to the test's output, so one swallowed by a test harness still counts.
 reports=$(mktemp -d)
-trap 'rm -rf "$reports"' EXIT
+on_exit rm -rf "$reports"
 supp=$PWD/scripts/lsan.supp
 export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1:log_path=$reports/asan"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan"

@@ -7,14 +7,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build/pkg
-failures=0
-fail() { echo "package: FAIL: $*"; failures=$((failures + 1)); }
+# shellcheck source=scripts/lib.sh
+source scripts/lib.sh
+fail_prefix="package: FAIL"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 
-# The tests are built and run from the linux preset; the package needs only the program and its files.
+# The tests are built and run from the ci preset; the package needs only the program and its files.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTINTVALE_BACKEND=qt -DTINTVALE_WERROR=ON \
-  -DTINTVALE_TESTS=OFF >/dev/null
+  -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/tintvale_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
@@ -22,7 +23,7 @@ rm -f "$build"/tintvale_*.deb
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 arch=$(dpkg --print-architecture)
 deb=$PWD/$build/tintvale_${version}_${arch}.deb
-[ -f "$deb" ] || { echo "package: FAIL: cpack did not make $deb"; ls "$build"/*.deb 2>/dev/null; exit 1; }
+[ -f "$deb" ] || { ls "$build"/*.deb 2>/dev/null; die "cpack did not make $deb"; }
 echo "package: built ${deb#"$PWD"/}"
 
 # Control fields: name, version, and dependencies both computed (shared libraries) and declared
@@ -64,7 +65,7 @@ if dpkg-query -W -f='${Status}' tintvale 2>/dev/null | grep -q 'install ok insta
   $sudo apt-get remove -y -qq tintvale >/dev/null
 fi
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$deb" >/dev/null
-installed=$(command -v tintvale) || { echo "package: FAIL: tintvale is not on PATH after installing"; exit 1; }
+installed=$(command -v tintvale) || die "tintvale is not on PATH after installing"
 [ "$installed" = /usr/bin/tintvale ] || fail "tintvale on PATH is $installed, not /usr/bin/tintvale"
 echo "package: installed $(dpkg-query -W -f='${Package} ${Version}' tintvale)"
 

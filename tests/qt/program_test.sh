@@ -6,28 +6,15 @@ case_name=$1
 prog=$2
 send_close=$3
 
+# shellcheck source=scripts/lib.sh
+source "$(dirname "$0")/../../scripts/lib.sh"
+fail_prefix="FAIL [$case_name]"
+
 tmp=$(mktemp -d /tmp/tintvale-test.XXXXXX)
+on_exit rm -rf "$tmp"
 pid=""
-helpers=()
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  for h in "${helpers[@]}"; do kill "$h" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL [$case_name]: $*" >&2; [ -s "$tmp/stderr" ] && sed 's/^/  program: /' "$tmp/stderr" >&2; exit 1; }
-
-# Polls a command until it succeeds or the deadline (seconds) passes.
-wait_for() {
-  local seconds=$1; shift
-  local end=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.02
-  done
-}
+show_program_stderr() { [ -s "$tmp/stderr" ] && sed 's/^/  program: /' "$tmp/stderr" >&2; }
+on_die show_program_stderr
 
 visible_windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
 main_window() { windows_titled Tintvale | head -n1; }
@@ -42,16 +29,17 @@ windows_titled() {
 about_window() { windows_titled 'Tintvaleのﾊﾞｰｼﾞｮﾝ情報' | head -n1; }
 has_about_window() { [ -n "$(about_window)" ]; }
 no_about_window() { [ -z "$(about_window)" ]; }
-exited() { ! kill -0 "$pid" 2>/dev/null; }
+exited() { gone "$pid"; }
 
 start() {
   "$prog" "$@" 2>"$tmp/stderr" &
   pid=$!
-  wait_for 20 has_main_window || fail "the main window did not appear"
+  stop_at_exit "$pid"
+  wait_for 20 has_main_window || die "the main window did not appear"
   wid=$(main_window)
   # The entry box has the focus once the window is active.
   xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
-  wait_for 10 active_is "$wid" || fail "the main window did not become active"
+  wait_for 10 active_is "$wid" || die "the main window did not become active"
 }
 # Left, top, width and height of a window's client area on the root (xdotool's own figure is off by
 # the frame under openbox).
@@ -63,31 +51,27 @@ active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
 
 # Ends the program through its close box and checks the exit status.
 close_and_expect_status_0() {
-  "$send_close" "$wid" || fail "could not send the close request"
-  wait_for 20 exited || fail "the program did not end after the close box"
+  "$send_close" "$wid" || die "could not send the close request"
+  wait_for 20 exited || die "the program did not end after the close box"
   wait "$pid"; local rc=$?
   pid=""
-  [ "$rc" -eq 0 ] || fail "exit status $rc after the close box"
+  [ "$rc" -eq 0 ] || die "exit status $rc after the close box"
 }
 
 clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null; echo .)" = "$1." ]; }
 
 # Enter until the capture on the clipboard is the expected text: the first ticks after the pointer
 # moved may still hold the old pixel.
+press_enter_until_clipboard() { xdotool key Return; wait_for 1 clipboard_is "$1"; }
 capture_until_clipboard() {
-  local expected=$1
-  local end=$((SECONDS + 20))
-  until clipboard_is "$expected"; do
-    [ $SECONDS -lt $end ] || fail "clipboard holds '$(xclip -o -selection clipboard 2>/dev/null)', expected '$expected'"
-    xdotool key Return
-    wait_for 1 clipboard_is "$expected" && break
-  done
+  clipboard_is "$1" || wait_for 20 press_enter_until_clipboard "$1" ||
+    die "clipboard holds '$(xclip -o -selection clipboard 2>/dev/null)', expected '$1'"
 }
 
 open_about() {
   xdotool type --delay 20 '/info'
   xdotool key Return
-  wait_for 20 has_about_window || fail "/info and Enter did not open the About box"
+  wait_for 20 has_about_window || die "/info and Enter did not open the About box"
   about=$(about_window)
   wait_for 10 active_is "$about" || xdotool windowactivate --sync "$about" >/dev/null 2>&1
 }
@@ -105,9 +89,9 @@ case $case_name in
   no_display)
     env -u DISPLAY -u WAYLAND_DISPLAY "$prog" >"$tmp/stdout" 2>"$tmp/stderr"
     rc=$?
-    [ "$rc" -eq 1 ] || fail "exit status $rc without a display, expected 1"
-    [ "$(wc -l <"$tmp/stderr")" -eq 1 ] || fail "expected one line on stderr, got: $(cat "$tmp/stderr")"
-    grep -qi display "$tmp/stderr" || fail "the message does not mention the display"
+    [ "$rc" -eq 1 ] || die "exit status $rc without a display, expected 1"
+    [ "$(wc -l <"$tmp/stderr")" -eq 1 ] || die "expected one line on stderr, got: $(cat "$tmp/stderr")"
+    grep -qi display "$tmp/stderr" || die "the message does not mention the display"
     ;;
 
   capture_hex_clipboard|capture_decimal_clipboard)
@@ -122,9 +106,9 @@ case $case_name in
     xsetroot -solid '#000000'
     convert -size 160x160 'xc:#12A5C3' "$tmp/patch.png"
     display -title tintvale-patch -geometry +700+400 "$tmp/patch.png" &
-    helpers+=($!)
+    stop_at_exit $!
     has_patch() { [ -n "$(visible_windows '^tintvale-patch$')" ]; }
-    wait_for 20 has_patch || fail "the colour patch did not appear"
+    wait_for 20 has_patch || die "the colour patch did not appear"
     patch=$(visible_windows '^tintvale-patch$' | head -n1)
     read -r px py pw ph < <(client_geometry "$patch")
     start -c
@@ -142,12 +126,12 @@ case $case_name in
     read -r X Y _ _ < <(client_geometry "$wid")
     # The check box: 64,32 from the client area's top left, 105x17.
     xdotool mousemove $((X + 70)) $((Y + 40)) click 1
-    wait_for 10 above || fail "_NET_WM_STATE_ABOVE was not set"
-    [ "$(main_window)" = "$wid" ] || fail "the window was replaced"
-    [ "$(geometry)" = "$before" ] || fail "geometry changed: '$before' -> '$(geometry)'"
+    wait_for 10 above || die "_NET_WM_STATE_ABOVE was not set"
+    [ "$(main_window)" = "$wid" ] || die "the window was replaced"
+    [ "$(geometry)" = "$before" ] || die "geometry changed: '$before' -> '$(geometry)'"
     xdotool mousemove $((X + 70)) $((Y + 40)) click 1
-    wait_for 10 not_above || fail "_NET_WM_STATE_ABOVE stayed set"
-    [ "$(geometry)" = "$before" ] || fail "geometry changed: '$before' -> '$(geometry)'"
+    wait_for 10 not_above || die "_NET_WM_STATE_ABOVE stayed set"
+    [ "$(geometry)" = "$before" ] || die "geometry changed: '$before' -> '$(geometry)'"
     close_and_expect_status_0
     ;;
 
@@ -159,14 +143,14 @@ case $case_name in
   window_hints)
     start
     read -r _ _ w h < <(client_geometry "$wid")
-    [ "$w x $h" = "282 x 60" ] || fail "client area $w x $h, expected 282 x 60"
+    [ "$w x $h" = "282 x 60" ] || die "client area $w x $h, expected 282 x 60"
     hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
     grep -q 'minimum size: 282 by 60' <<<"$hints" && grep -q 'maximum size: 282 by 60' <<<"$hints" ||
-      fail "not fixed in size: $hints"
+      die "not fixed in size: $hints"
     # Motif functions: no minimize (0x8) or maximize (0x10) for window managers that honour them.
     functions=$(xprop -id "$wid" _MOTIF_WM_HINTS | sed -n 's/.*= \(0x[0-9a-f]*\), \(0x[0-9a-f]*\).*/\2/p')
-    [ -n "$functions" ] && [ $((functions & 0x18)) -eq 0 ] || fail "minimize or maximize allowed: $functions"
-    xprop -id "$wid" _NET_WM_ICON | head -n1 | grep -q 'Icon (32 x 32)' || fail "no 32x32 window icon"
+    [ -n "$functions" ] && [ $((functions & 0x18)) -eq 0 ] || die "minimize or maximize allowed: $functions"
+    xprop -id "$wid" _NET_WM_ICON | head -n1 | grep -q 'Icon (32 x 32)' || die "no 32x32 window icon"
     close_and_expect_status_0
     ;;
 
@@ -180,9 +164,9 @@ case $case_name in
     start
     open_about
     title=$(xprop -id "$about" _NET_WM_NAME)
-    [ "$title" = '_NET_WM_NAME(UTF8_STRING) = "Tintvaleのﾊﾞｰｼﾞｮﾝ情報"' ] || fail "About box title: $title"
+    [ "$title" = '_NET_WM_NAME(UTF8_STRING) = "Tintvaleのﾊﾞｰｼﾞｮﾝ情報"' ] || die "About box title: $title"
     xdotool key Escape
-    wait_for 10 no_about_window || fail "Esc did not close the About box"
+    wait_for 10 no_about_window || die "Esc did not close the About box"
     close_and_expect_status_0
     ;;
 
@@ -195,7 +179,7 @@ case $case_name in
     start
     open_about
     xdotool key alt+s
-    wait_for 20 test -s "$tmp/marker" || fail "Alt+S did not start the program named in registry.reg"
+    wait_for 20 test -s "$tmp/marker" || die "Alt+S did not start the program named in registry.reg"
     close_and_expect_status_0
     ;;
 
@@ -209,12 +193,12 @@ case $case_name in
       wait_for 10 active_is "$about" || xdotool windowactivate --sync "$about" >/dev/null 2>&1
       # shellcheck disable=SC2086
       xdotool key $press
-      wait_for 20 two_titled || fail "no message box titled Tintvale appeared after $press"
+      wait_for 20 two_titled || die "no message box titled Tintvale appeared after $press"
       box=$(windows_titled Tintvale | grep -v "^$wid\$" | head -n1)
       wait_for 10 active_is "$box" || xdotool windowactivate --sync "$box" >/dev/null 2>&1
       xdotool key Return
-      wait_for 10 one_titled || fail "Enter did not close the message box"
-      has_about_window || fail "the About box closed with the message box"
+      wait_for 10 one_titled || die "Enter did not close the message box"
+      has_about_window || die "the About box closed with the message box"
     done
     close_and_expect_status_0
     ;;
@@ -222,17 +206,7 @@ case $case_name in
   depth16|depth30)
     # A private server at that depth, with its own window manager.
     depth=${case_name#depth}
-    for n in $(seq 141 190); do
-      [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-    done
-    Xvfb "$display" -screen 0 640x480x"$depth" -nolisten tcp -noreset >/dev/null 2>&1 &
-    helpers+=($!)
-    export DISPLAY=$display
-    wait_for 20 xdpyinfo >/dev/null 2>&1 || fail "Xvfb at depth $depth did not start"
-    openbox --sm-disable >/dev/null 2>&1 &
-    helpers+=($!)
-    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-    wait_for 20 wm_ready || fail "openbox did not start"
+    start_x 640x480x"$depth" 141 190
     xsetroot -solid '#0A00AB'
     start -c
     xdotool mousemove 20 400
@@ -245,7 +219,7 @@ case $case_name in
     # In a Wayland session the program still runs on X11 (XWayland) and says once what it cannot read.
     WAYLAND_DISPLAY=tintvale-test-none start
     wayland_lines=$(grep -c -i wayland "$tmp/stderr")
-    [ "$wayland_lines" -eq 1 ] || fail "expected one line about Wayland on stderr, got $wayland_lines"
+    [ "$wayland_lines" -eq 1 ] || die "expected one line about Wayland on stderr, got $wayland_lines"
     close_and_expect_status_0
     ;;
 
@@ -253,9 +227,10 @@ case $case_name in
     # No X connection at all (Qt's offscreen platform): the program runs, reads nothing, does not crash.
     QT_QPA_PLATFORM=offscreen timeout 3 "$prog" -c 2>"$tmp/stderr"
     rc=$?
-    [ "$rc" -eq 124 ] || fail "exit status $rc under the offscreen platform (expected to be still running)"
+    [ "$rc" -eq 124 ] || die "exit status $rc under the offscreen platform (expected to be still running)"
     ;;
 
   *) fail "unknown case" ;;
 esac
+[ "$failures" -eq 0 ] || die "$failures check(s) failed"
 echo "PASS [$case_name]"

@@ -6,35 +6,10 @@
 set -euo pipefail
 exe=$1 probe=$2 tool=$3
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/wine-env.sh"
-[ -n "${DISPLAY:-}" ] || { echo "blackbox: needs an X display (run it through scripts/with-x.sh)" >&2; exit 1; }
-wine_env_start
-
-failures=0
-pids=()
-log=$(mktemp)
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  [ -n "${TINTVALE_WINE_KEEP:-}" ] || wine_env_stop
-  rm -f "$log"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
-# Polls a command until it succeeds or the deadline (seconds) passes.
-wait_until() {
-  local seconds=$1; shift
-  local end=$((SECONDS + seconds))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.05
-  done
-}
+# shellcheck source=tests/wine/probe.sh
+source "$here/probe.sh" "$probe"
 
 drive_c=$WINEPREFIX/drive_c
-probe() { "$TINTVALE_WINE" "$probe" "$@" 2>>"$log" | tr -d '\r'; }
 app=""
 main_x=""
 
@@ -42,26 +17,20 @@ start_app() {
   # No inherited pipe may outlive the test: ctest waits for every holder of its output to close it.
   "$TINTVALE_WINE" "$exe" "$@" </dev/null >/dev/null 2>>"$log" &
   app=$!
-  pids+=("$app")
+  stop_at_exit "$app"
   main_x=""
-  local end=$((SECONDS + 15))
-  while [ -z "$main_x" ]; do
-    main_x=$(xdotool search --all --onlyvisible --pid "$app" --name '^Tintvale$' 2>/dev/null | head -1 || true)
-    [ -n "$main_x" ] || { [ $SECONDS -lt $end ] && sleep 0.05; } || { fail "no window for: $*"; return 1; }
-  done
+  wait_for 15 find_main_window || { fail "no window for: $*"; return 1; }
   # The coordinate box fills at the first tick: the program is running its loop.
-  wait_until 10 coordinates_shown || { fail "no coordinates shown"; return 1; }
+  wait_for 10 coordinates_shown || { fail "no coordinates shown"; return 1; }
 }
 
+find_main_window() {
+  main_x=$(xdotool search --all --onlyvisible --pid "$app" --name '^Tintvale$' 2>/dev/null | head -1 || true)
+  [ -n "$main_x" ]
+}
 coordinates_shown() { probe texts Tintvale | grep -Eq '^Edit 1002 -?[0-9]+[^0-9-]+-?[0-9]+$'; }
-entry_is() { [ "$(entry_text)" = "$1" ]; }
-# The box shows x and y apart (the tab between them is shown as a wide space).
-coordinates_are() { probe texts Tintvale | grep -Eq "^Edit 1002 $1[^0-9-]+$2\$"; }
 not_above() { ! xprop -id "$main_x" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 message_shown() { probe dialog Tintvale | grep -q "$1"; }
-entry_text() { probe texts Tintvale | awk '$1 == "Edit" && $2 == 1003 { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
-clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
-process_ended() { ! kill -0 "$app" 2>/dev/null; }
 
 # The client area's top left on the screen: Wine's X window is the client area.
 client_origin() {
@@ -70,14 +39,7 @@ client_origin() {
 
 close_app() {
   xdotool windowactivate --sync "$main_x" key --clearmodifiers alt+F4
-  wait_until 10 process_ended
-}
-
-# A Wine window of a known colour under the pointer.
-probe_paint() {
-  "$TINTVALE_WINE" "$probe" paint "$1" 600 400 200 200 </dev/null >/dev/null 2>>"$log" &
-  pids+=("$!")
-  wait_until 10 xdotool search --name '^probe paint$'
+  wait_for 10 gone "$app"
 }
 
 # ---------------------------------------------------------------- the window
@@ -100,10 +62,10 @@ for row in "-c|#2080E0" "-d -c|32,128,224" "-C -D|32,128,224"; do
   start_app $args || continue
   printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
   xdotool mousemove 700 500
-  wait_until 5 coordinates_are 700 500 ||
+  wait_for 5 coordinates_are 700 500 ||
     fail "$args: coordinates not followed"
   xdotool windowactivate --sync "$main_x" key Return
-  wait_until 5 clipboard_is "$want" && pass "$args: clipboard '$want'" ||
+  wait_for 5 clipboard_is "$want" && pass "$args: clipboard '$want'" ||
     fail "$args: clipboard '$(xclip -o -selection clipboard 2>/dev/null)', want '$want'"
   got=$(entry_text)
   [ "$got" = "$want" ] && pass "$args: entry box" || fail "$args: entry box '$got'"
@@ -113,7 +75,7 @@ done
 start_app
 printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
 xdotool windowactivate --sync "$main_x" key Return
-wait_until 5 entry_is '#2080E0' && pass "no -c: entry box" || fail "no -c: entry box '$(entry_text)'"
+wait_for 5 entry_is '#2080E0' && pass "no -c: entry box" || fail "no -c: entry box '$(entry_text)'"
 clipboard_is stale && pass "no -c: clipboard untouched" || fail "no -c: clipboard changed"
 
 # ---------------------------------------------------------------- always on top
@@ -121,13 +83,13 @@ read -r cx cy < <(client_origin)
 above() { xprop -id "$main_x" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 # Check1 is at 960,480 twips: 64,32 pixels.
 xdotool mousemove $((cx + 70)) $((cy + 40)) click 1
-wait_until 5 above && pass "check box puts the window on top" || fail "not on top after the click"
+wait_for 5 above && pass "check box puts the window on top" || fail "not on top after the click"
 xdotool mousemove $((cx + 70)) $((cy + 40)) click 1
-wait_until 5 not_above &&
+wait_for 5 not_above &&
   pass "second click takes it back" || fail "still on top after the second click"
 # The focus went back to the entry box: typing lands there, at the caret a set text leaves at the start.
 xdotool type --delay 20 '#ABCDEF'
-wait_until 5 entry_is '#ABCDEF#2080E0' &&
+wait_for 5 entry_is '#ABCDEF#2080E0' &&
   pass "typing after the click goes to the entry box" || fail "entry box after the click: '$(entry_text)'"
 
 # ---------------------------------------------------------------- the About box and its launcher
@@ -136,7 +98,7 @@ open_about() {
   xdotool windowactivate --sync "$main_x" key ctrl+a key Home key shift+End key BackSpace
   xdotool type --delay 20 '/info'
   xdotool key Return
-  wait_until 10 xdotool search --name "^$about\$"
+  wait_for 10 xdotool search --name "^$about\$" >/dev/null 2>&1
 }
 open_about && pass "/info opens the About box" || fail "no About box"
 probe texts "$about" | grep -q 'ﾊﾞｰｼﾞｮﾝ 1.5.0' && pass "About box version" || fail "About box version"
@@ -145,7 +107,7 @@ probe texts "$about" | grep -q 'ﾊﾞｰｼﾞｮﾝ 1.5.0' && pass "About box 
 "$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /f >/dev/null 2>&1 || true
 about_x=$(xdotool search --name "^$about\$" | head -1)
 xdotool windowactivate --sync "$about_x" key alt+s
-if wait_until 10 message_shown 'ｼｽﾃﾑ情報を使用できません'; then
+if wait_for 10 message_shown 'ｼｽﾃﾑ情報を使用できません'; then
   pass "values absent: the message box"
   xdotool key Return
 else
@@ -168,7 +130,7 @@ seed_registry() {
 }
 seed_registry 'Shared Tools\MSINFO' PATH 'C:\\Tint Tools\\tool.exe'
 xdotool windowactivate --sync "$about_x" key alt+s
-if wait_until 10 test -f "$drive_c/Tint Tools/tool.exe.ran"; then
+if wait_for 10 test -f "$drive_c/Tint Tools/tool.exe.ran"; then
   line=$(iconv -f UTF-16LE -t UTF-8 "$drive_c/Tint Tools/tool.exe.ran")
   [ "$line" = '"C:\Tint Tools\tool.exe"' ] && pass "registry path started, quoted" || fail "tool command line '$line'"
 else
@@ -182,7 +144,7 @@ cp "$tool" "$drive_c/Tint Tools/MSINFO32.EXE"
 rm -f "$drive_c/Tint Tools/MSINFO32.EXE.ran"
 seed_registry 'Shared Tools Location' MSINFO 'C:\\Tint Tools'
 xdotool windowactivate --sync "$about_x" key alt+s
-wait_until 10 test -f "$drive_c/Tint Tools/MSINFO32.EXE.ran" && pass "tool found in the Shared Tools Location folder" ||
+wait_for 10 test -f "$drive_c/Tint Tools/MSINFO32.EXE.ran" && pass "tool found in the Shared Tools Location folder" ||
   fail "the tool in the Shared Tools Location folder did not start"
 "$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools Location' /v MSINFO /f </dev/null >/dev/null 2>&1 || true
 
@@ -202,7 +164,7 @@ if start_app; then
 fi
 "$TINTVALE_WINE" reg add "$dpi_key" /v LogPixels /t REG_DWORD /d 96 /f </dev/null >/dev/null 2>>"$log"
 
-if grep -E 'err:.*(exception|fault|crash|stack overflow)' "$log"; then
+if wine_crashed; then
   fail "Wine reported a crash"
 fi
 echo "blackbox: $failures failure(s)"

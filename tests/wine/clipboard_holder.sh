@@ -6,91 +6,62 @@
 set -euo pipefail
 exe=$1 probe=$2 holder=$3
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/wine-env.sh"
-[ -n "${DISPLAY:-}" ] || { echo "clipboard_holder: needs an X display (run it through scripts/with-x.sh)" >&2; exit 1; }
-wine_env_start
+# shellcheck source=tests/wine/probe.sh
+source "$here/probe.sh" "$probe"
 
-failures=0
-pids=()
-log=$(mktemp)
 held=$(mktemp)
 release=$(mktemp -u)
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  [ -n "${TINTVALE_WINE_KEEP:-}" ] || wine_env_stop
-  rm -f "$log" "$held" "$release"
-}
-trap cleanup EXIT
+on_exit rm -f "$held" "$release"
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-wait_until() {
-  local seconds=$1; shift
-  local end=$((SECONDS + seconds))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.05
-  done
-}
-
-probe() { "$TINTVALE_WINE" "$probe" "$@" 2>>"$log" | tr -d '\r'; }
-entry_text() { probe texts Tintvale | awk '$1 == "Edit" && $2 == 1003 { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
-entry_is() { [ "$(entry_text)" = "$1" ]; }
-coordinates_are() { probe texts Tintvale | grep -Eq "^Edit 1002 $1[^0-9-]+$2\$"; }
-clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
 holder_says() { grep -q "$1" "$held"; }
-running() { kill -0 "$1" 2>/dev/null; }
-ended() { ! kill -0 "$1" 2>/dev/null; }
 
 # A window of a known colour under the pointer.
-"$TINTVALE_WINE" "$probe" paint 2080E0 600 400 200 200 </dev/null >/dev/null 2>>"$log" &
-pids+=("$!")
-wait_until 10 xdotool search --name '^probe paint$' || fail "no colour window"
+probe_paint 2080E0 || fail "no colour window"
 
 # No inherited pipe may outlive the test: ctest waits for every holder of its output to close it.
 "$TINTVALE_WINE" "$exe" -c </dev/null >/dev/null 2>>"$log" &
 app=$!
-pids+=("$app")
-wait_until 15 xdotool search --all --onlyvisible --pid "$app" --name '^Tintvale$' || { fail "no window"; exit 1; }
+stop_at_exit "$app"
+wait_for 15 xdotool search --all --onlyvisible --pid "$app" --name '^Tintvale$' >/dev/null 2>&1 || die "no window"
 main_x=$(xdotool search --all --onlyvisible --pid "$app" --name '^Tintvale$' | head -1)
 printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
 xdotool mousemove 700 500
-wait_until 10 coordinates_are 700 500 || fail "coordinates not followed before the hold"
+wait_for 10 coordinates_are 700 500 || fail "coordinates not followed before the hold"
 
 # The holder keeps the clipboard until told to let go (at most 20 s): everything below up to the release
 # happens inside the hold, however slowly the machine runs.
 "$TINTVALE_WINE" "$holder" 20 "Z:${release//\//\\}" </dev/null >"$held" 2>>"$log" &
 hold=$!
-pids+=("$hold")
-wait_until 10 holder_says held || fail "the holder did not get the clipboard: $(cat "$held")"
+stop_at_exit "$hold"
+wait_for 10 holder_says held || fail "the holder did not get the clipboard: $(cat "$held")"
 
 xdotool windowactivate --sync "$main_x" key Return
-if wait_until 5 entry_is '#2080E0'; then
-  running "$hold" && ! holder_says released && pass "capture completes while the clipboard is held" ||
+if wait_for 5 entry_is '#2080E0'; then
+  ! gone "$hold" && ! holder_says released && pass "capture completes while the clipboard is held" ||
     fail "the capture completed only after the holder let go: the hold was not tested"
 else
   fail "entry box after Enter under the hold: '$(entry_text)'"
 fi
 xdotool mousemove 650 450
-wait_until 5 coordinates_are 650 450 && pass "sampling goes on after the capture" || fail "coordinates stopped"
-running "$hold" || fail "the holder ended before the checks under the hold were done"
+wait_for 5 coordinates_are 650 450 && pass "sampling goes on after the capture" || fail "coordinates stopped"
+! gone "$hold" || fail "the holder ended before the checks under the hold were done"
 
 touch "$release"
-wait_until 15 ended "$hold" && holder_says released || fail "the holder did not release the clipboard"
+wait_for 15 gone "$hold" && holder_says released || fail "the holder did not release the clipboard"
 clipboard_is stale && pass "the held clipboard kept its text" ||
   fail "clipboard changed under the hold: '$(xclip -o -selection clipboard 2>/dev/null)'"
 
 # Free again: the next capture reaches the clipboard.
 xdotool mousemove 700 500
-wait_until 5 coordinates_are 700 500 || fail "coordinates not followed after the release"
+wait_for 5 coordinates_are 700 500 || fail "coordinates not followed after the release"
 xdotool windowactivate --sync "$main_x" key Return
-wait_until 5 clipboard_is '#2080E0' && pass "the capture after the release reaches the clipboard" ||
+wait_for 5 clipboard_is '#2080E0' && pass "the capture after the release reaches the clipboard" ||
   fail "clipboard after the release: '$(xclip -o -selection clipboard 2>/dev/null)'"
 
 xdotool windowactivate --sync "$main_x" key --clearmodifiers alt+F4
-wait_until 10 ended "$app" && pass "the program ends on close" || fail "process still running after close"
+wait_for 10 gone "$app" && pass "the program ends on close" || fail "process still running after close"
 
-if grep -E 'err:.*(exception|fault|crash|stack overflow)' "$log"; then
+if wine_crashed; then
   fail "Wine reported a crash"
 fi
 echo "clipboard_holder: $failures failure(s)"
