@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/figures.h"
+#include "bench/proxy_platform.h"
 #include "bench/xcb_sample.h"
 #include "main_window/program.h"
 #include "platform/qt/qt_forms.h"
@@ -30,65 +31,22 @@ using namespace tintvale::bench;
 
 namespace {
 
-struct TickTimes {
-  double start = 0, cursor = 0, pixel = 0, ticked = 0, painted = 0;
+struct Recorder : TickRecord {
+  std::vector<Paint> paints;  // the swatch colour writes
 };
 
-struct Recorder {
-  double warmEnd = 0;
-  double end = 0;
-  std::vector<TickTimes> ticks;
-  std::vector<Paint> paints;
-  TickTimes* current = nullptr;  // the tick on the stack, for the screen calls it makes
-  std::atomic<double> lastTick{0};  // when the latest tick started; the pointer mover keys its moves to it
-};
-
-class ProxyEvents final : public WindowEvents {
- public:
-  ProxyEvents(WindowEvents& inner, Toolkit& toolkit, Recorder& rec) : inner_(inner), toolkit_(toolkit), rec_(rec) {}
-  void KeyPress(int control, std::int16_t& keyAscii) override { inner_.KeyPress(control, keyAscii); }
-  void TextChanged(int control) override { inner_.TextChanged(control); }
-  void Click(int control) override { inner_.Click(control); }
-  void GotFocus(int control) override { inner_.GotFocus(control); }
-  void CloseRequested() override { inner_.CloseRequested(); }
-  void TimerTick(int control) override {
-    TickTimes t;
-    t.start = Now();
-    rec_.lastTick = t.start;
-    rec_.current = &t;
-    inner_.TimerTick(control);
-    t.ticked = Now();
-    t.painted = t.ticked;  // until the window has painted what the tick changed (see ProxyWindow::SetTimer)
-    rec_.current = nullptr;
-    rec_.ticks.push_back(t);
-    if (t.start > rec_.end) toolkit_.Quit();
-  }
-
- private:
-  WindowEvents& inner_;
-  Toolkit& toolkit_;
-  Recorder& rec_;
-};
-
-class ProxyWindow final : public NativeWindow {
+class ProxyWindow final : public ForwardingWindow {
  public:
   ProxyWindow(std::unique_ptr<NativeWindow> inner, int swatch, Recorder& rec)
-      : inner_(std::move(inner)), swatch_(swatch), rec_(rec) {}
-  NativeWindow& Inner() { return *inner_; }
-  void Show() override { inner_->Show(); }
-  void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
-  Text GetText(int control) const override { return inner_->GetText(control); }
-  void SetText(int control, const Text& text) override { inner_->SetText(control, text); }
+      : ForwardingWindow(std::move(inner)), swatch_(swatch), rec_(rec) {}
   void SetBackColor(int control, ColorValue color) override {
     if (control == swatch_) rec_.paints.push_back({Now(), color});
     inner_->SetBackColor(control, color);
   }
-  int CheckValue(int control) const override { return inner_->CheckValue(control); }
-  void SetFocus(int control) override { inner_->SetFocus(control); }
   void SetTimer(int control, bool enabled, int intervalMs) override {
     inner_->SetTimer(control, enabled, intervalMs);
     // The window paints a tick's changes once its handler has returned, still inside the timer's signal;
-    // a receiver connected after the window's own runs when that paint is done.
+    // a receiver connected after the window's own runs when that paint is done (TickPaint::kStampedByWindow).
     if (!enabled || !timed_.insert(control).second) return;
     if (auto* timer = qobject_cast<QTimer*>(qt::ControlObject(*inner_, control))) {
       Recorder* rec = &rec_;
@@ -99,86 +57,25 @@ class ProxyWindow final : public NativeWindow {
   }
 
  private:
-  std::unique_ptr<NativeWindow> inner_;
   int swatch_;
   Recorder& rec_;
   std::set<int> timed_;
 };
 
-class BenchToolkit final : public Toolkit {
+class BenchToolkit final : public ProxyToolkit {
  public:
-  BenchToolkit(Toolkit& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
-  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override {
-    // The proxies outlive the windows: a destroyed window may still be unwinding through one.
-    proxies_.push_back(std::make_unique<ProxyEvents>(events, inner_, rec_));
+  BenchToolkit(Toolkit& inner, Recorder& rec) : ProxyToolkit(inner, rec, Now, TickPaint::kStampedByWindow), rec_(rec) {}
+
+ private:
+  std::unique_ptr<ForwardingWindow> WrapWindow(const WindowLayout& layout, std::unique_ptr<NativeWindow> window) override {
     int swatch = -2;
     for (std::size_t i = 0; i < layout.controls.size(); ++i) {
       if (layout.name == "Form1" && layout.controls[i].name == "Picture1") swatch = static_cast<int>(i);
     }
-    return std::make_unique<ProxyWindow>(inner_.BuildWindow(layout, *proxies_.back()), swatch, rec_);
+    return std::make_unique<ProxyWindow>(std::move(window), swatch, rec_);
   }
-  void PumpEvents() override { inner_.PumpEvents(); }
-  int Run() override { return inner_.Run(); }
-  void Quit() override { inner_.Quit(); }
-  bool SetClipboardText(const Text& text) override { return inner_.SetClipboardText(text); }
-  Text CommandLine() override { return inner_.CommandLine(); }
 
- private:
-  Toolkit& inner_;
   Recorder& rec_;
-  std::vector<std::unique_ptr<ProxyEvents>> proxies_;
-};
-
-class ProxyScreenContext final : public ScreenContext {
- public:
-  ProxyScreenContext(std::unique_ptr<ScreenContext> inner, Recorder& rec) : inner_(std::move(inner)), rec_(rec) {}
-  ColorValue Pixel(std::int32_t x, std::int32_t y) override {
-    ColorValue c = inner_->Pixel(x, y);
-    if (rec_.current) rec_.current->pixel = Now();
-    return c;
-  }
-
- private:
-  std::unique_ptr<ScreenContext> inner_;
-  Recorder& rec_;
-};
-
-class BenchScreen final : public ScreenServices {
- public:
-  BenchScreen(ScreenServices& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
-  std::unique_ptr<ScreenContext> GetScreen() override {
-    auto s = inner_.GetScreen();
-    if (!s) return s;
-    return std::make_unique<ProxyScreenContext>(std::move(s), rec_);
-  }
-  bool CursorPos(ScreenPoint& point) override {
-    bool ok = inner_.CursorPos(point);
-    if (rec_.current) rec_.current->cursor = Now();
-    return ok;
-  }
-  void SetTopmost(NativeWindow& window, bool onTop) override {
-    inner_.SetTopmost(static_cast<ProxyWindow&>(window).Inner(), onTop);
-  }
-
- private:
-  ScreenServices& inner_;
-  Recorder& rec_;
-};
-
-class BenchPlatform final : public Platform {
- public:
-  BenchPlatform(Platform& inner, Recorder& rec) : inner_(inner), forms_(inner.Forms(), rec), screen_(inner.Screen(), rec) {}
-  Toolkit& Forms() override { return forms_; }
-  ScreenServices& Screen() override { return screen_; }
-  Registry& Reg() override { return inner_.Reg(); }
-  ProcessStarter& Processes() override { return inner_.Processes(); }
-  FileTest& Files() override { return inner_.Files(); }
-  MessageDialog& Messages() override { return inner_.Messages(); }
-
- private:
-  Platform& inner_;
-  BenchToolkit forms_;
-  BenchScreen screen_;
 };
 
 void PrintSummary(const char* name, const std::vector<double>& v) {
@@ -265,9 +162,9 @@ int main(int argc, char** argv) {
   long long cpuStart = -1, cpuEnd = -1, allStart = -1, allEnd = -1;
   int status = 0;
   {
-    BenchPlatform bench(*platform, rec);
-    rec.warmEnd = Now() + 1;
-    rec.end = rec.warmEnd + seconds;
+    BenchToolkit forms(platform->Forms(), rec);
+    ProxyPlatform bench(*platform, forms, rec, Now);
+    rec.WarmUpThenMeasure(Now(), seconds);
     Program program(bench);
     program.Start();
     // The main thread only: the mover thread's own work is not the program's.

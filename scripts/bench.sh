@@ -5,6 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTVALE_BACKEND=qt \
-  -DTINTVALE_BENCH=ON -DTINTVALE_TESTS=OFF >/dev/null
+  -DTINTVALE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build build/bench -j 2 >/dev/null
 scripts/with-x.sh bench/run-linux.sh build/bench "${1:-3}" "${2:-10}"

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds the fuzzers with clang and runs each for a bounded time (default 30 s, or $1 seconds).
+# Builds the fuzzers with clang (the fuzz preset, build/fuzz) and runs each for a bounded time (default 30 s, or $1 seconds).
 # Inputs that ever failed live in fuzz/regressions/<target>/ and are replayed first; a new failure is
 # written there too, so it stays a regression case.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build/fuzz -j "$(nproc)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
 status=0
 for bin in build/fuzz/fuzz_*; do
   target=${bin##*/fuzz_}

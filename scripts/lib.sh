@@ -11,7 +11,7 @@
 #   die MESSAGE...                 prints "$fail_prefix: MESSAGE" on stderr, runs the on_die commands, exits 1
 #   on_die COMMAND...              runs COMMAND when die is called (to show a log, save a screenshot)
 #   on_exit COMMAND...             runs COMMAND when the script exits; the last registered runs first
-#   stop PID...                    ends PIDs now: SIGCONT, SIGTERM, SIGKILL after 5 s; reaps them
+#   stop PID...                    ends those PIDs that are children of this shell: SIGCONT, SIGTERM, SIGKILL after 5 s
 #   stop_at_exit PID...            stops PIDs (as stop does) when the script exits
 #   start_x [SCREEN [FIRST LAST]]  Xvfb (SCREEN 1280x800x24) on a free display FIRST..LAST (91..140) and openbox,
 #                                  DISPLAY and XDG_RUNTIME_DIR exported; both stop when the script exits
@@ -19,6 +19,10 @@
 #                                  wineserver; TINTVALE_WINE names the loader; stops the server at exit unless
 #                                  TINTVALE_WINE_KEEP is set (a parent script owns it)
 #   wine_stop                      ends the wineserver of $WINEPREFIX and waits for it
+#   soak_user SECONDS              a user for SECONDS: each second 100 pointer moves 10 ms apart along a row, then Enter
+#   record_while PID SECONDS CMD... runs CMD ELAPSED_S at once, every 5 s and at the end; dies if PID ends before
+#   rss_kib PID                    prints the resident set size of PID in KiB
+#   soak_verdict NAME RECORD SECONDS SIZES LABEL  the soaks' pass rule over RECORD (see the function); status 1 on FAIL
 #
 # Variables: fail_prefix (default "FAIL") starts every fail and die message; failures counts fail calls.
 
@@ -61,15 +65,23 @@ die() {
 on_exit() { _lib_exit_actions+=("$(printf '%q ' "$@")"); }
 stop_at_exit() { on_exit stop "$@"; }
 
+# PID is a child of this shell: an ended child's number, once reaped, may belong to someone else's process.
+_lib_child() {
+  local stat
+  stat=$({ cat "/proc/$1/stat"; } 2>/dev/null) || return 1
+  stat=${stat##*) }
+  [ "$(cut -d' ' -f2 <<<"$stat")" = "$BASHPID" ]
+}
+
 stop() {
-  local pid
+  local pid mine=()
   for pid in "$@"; do
-    [ -n "$pid" ] || continue
+    [ -n "$pid" ] && _lib_child "$pid" || continue
+    mine+=("$pid")
     kill -CONT "$pid" 2>/dev/null || true   # a stopped process acts on SIGTERM only once it runs again
     kill -TERM "$pid" 2>/dev/null || true
   done
-  for pid in "$@"; do
-    [ -n "$pid" ] || continue
+  for pid in "${mine[@]}"; do
     wait_for 5 gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
@@ -146,4 +158,65 @@ wine_start() {
 wine_stop() {
   "$TINTVALE_WINESERVER" -k 2>/dev/null || true
   "$TINTVALE_WINESERVER" -w 2>/dev/null || true
+}
+
+# The soaks' user: one xdotool per second moves the pointer 100 times along a row below the window, 10 ms
+# apart, then presses Enter in the focused entry box (a capture, with "-c" onto the clipboard).
+soak_user() {
+  local end=$((SECONDS + $1)) row=700 i moves
+  while [ $SECONDS -lt $end ]; do
+    moves=()
+    for i in $(seq 0 99); do moves+=(mousemove $((40 + i * 12)) "$row" sleep 0.01); done
+    xdotool "${moves[@]}" key Return >/dev/null 2>&1 || true
+    row=$((row == 700 ? 720 : 700))
+  done
+}
+
+record_while() {
+  local pid=$1 seconds=$2 start=$SECONDS next=0
+  shift 2
+  while [ $((SECONDS - start)) -lt "$seconds" ]; do
+    gone "$pid" && die "the program ended early"
+    if [ $((SECONDS - start)) -ge $next ]; then
+      "$@" $((SECONDS - start))
+      next=$((next + 5))
+    fi
+    sleep 0.5  # the recording period's resolution, not a wait for anything
+  done
+  "$@" $((SECONDS - start))
+}
+
+rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null; }
+
+# RECORD: a header line of column names, then "elapsed_s size... count..." every few seconds of a SECONDS
+# run; the SIZES columns after the first are KiB, the rest are counts (LABEL names them). Passes when, after
+# a warm-up of the first sixth of the run (at least 10 s), no size grows by more than 100 KiB per minute
+# (never less than 100 KiB allowed) and no count ends higher than at the end of the warm-up.
+soak_verdict() {
+  local name=$1 record=$2 seconds=$3 sizes=$4 label=$5 warmup allowed
+  warmup=$((seconds / 6 > 10 ? seconds / 6 : 10))
+  allowed=$((seconds - warmup > 60 ? (seconds - warmup) * 100 / 60 : 100))
+  awk -v name="$name" -v warm="$warmup" -v allowed="$allowed" -v ticks=$((seconds * 100)) \
+      -v sizes="$sizes" -v label="$label" '
+    NR == 1 { for (i = 1; i <= NF; i++) column[i] = $i; next }
+    $1 <= warm { for (i = 2; i <= NF; i++) base[i] = $i; have = 1; next }
+    { for (i = 2; i <= NF; i++) { last[i] = $i; if ($i > peak[i]) peak[i] = $i } }
+    END {
+      if (!have) { print name ": no sample after the warm-up"; exit 1 }
+      fail = 0
+      for (i = 2; i <= sizes + 1; i++) {
+        grow = last[i] - base[i]
+        printf "%s: %d ticks; %s %d after warm-up, %d at the end (%+d KiB, allowed %d, peak %d)\n",
+          name, ticks, column[i], base[i], last[i], grow, allowed, peak[i]
+        if (grow > allowed) fail = 1
+      }
+      counts = ""
+      for (i = sizes + 2; i <= length(column); i++) {
+        counts = counts sprintf(" %s %d->%d", column[i], base[i], last[i])
+        if (last[i] > base[i]) fail = 1
+      }
+      print name ": " label counts
+      print name (fail ? ": FAIL" : ": pass")
+      exit fail
+    }' "$record"
 }

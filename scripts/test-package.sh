@@ -13,9 +13,9 @@ fail_prefix="package: FAIL"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 
-# The tests are built and run from the linux preset; the package needs only the program and its files.
+# The tests are built and run from the ci preset; the package needs only the program and its files.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTINTVALE_BACKEND=qt -DTINTVALE_WERROR=ON \
-  -DTINTVALE_TESTS=OFF >/dev/null
+  -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/tintvale_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

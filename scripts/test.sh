@@ -13,9 +13,9 @@ step() { printf '\n==== %s\n' "$*"; }
 
 jobs=$(nproc)
 step "Linux build and tests (fake backend, Qt under Xvfb)"
-cmake --preset linux -DTINTVALE_WERROR=ON
-cmake --build --preset linux -j "$jobs"
-scripts/with-x.sh ctest --preset linux -j 1
+cmake --preset ci
+cmake --build --preset ci -j "$jobs"
+scripts/with-x.sh ctest --preset ci -j 1
 
 step "Windows builds and tests under Wine"
 scripts/test-windows.sh
@@ -36,7 +36,7 @@ step "Fuzzers"
 scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
 
 step "Soak, Linux and Windows"
-scripts/soak.sh "${TINTVALE_SOAK_SECONDS:-60}"
+TINTVALE_PROGRAM=build/ci/tintvale scripts/soak.sh "${TINTVALE_SOAK_SECONDS:-60}"
 scripts/soak-wine.sh "${TINTVALE_SOAK_SECONDS:-60}"
 
 echo

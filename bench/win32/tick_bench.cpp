@@ -15,10 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench/figures.h"
+#include "bench/proxy_platform.h"
 #include "main_window/program.h"
 #include "platform/services.h"
 
 using namespace tintvale;
+using namespace tintvale::bench;
 
 namespace {
 
@@ -41,83 +44,9 @@ void SleepUntil(double t) {
   }
 }
 
-struct Summary {
-  std::size_t count = 0;
-  double median = 0;
-  double p90 = 0;
-};
-
-// Nearest rank: the smallest sample with at least the fraction q of all samples at or below it.
-Summary Summarise(std::vector<double> v) {
-  Summary s;
-  s.count = v.size();
-  if (v.empty()) return s;
-  std::sort(v.begin(), v.end());
-  auto rank = [&](double q) {
-    auto r = static_cast<std::size_t>(std::ceil(q * static_cast<double>(v.size())));
-    return v[std::max<std::size_t>(r, 1) - 1];
-  };
-  s.median = rank(0.5);
-  s.p90 = rank(0.9);
-  return s;
-}
-
-struct TickTimes {
-  double start = 0, cursor = 0, pixel = 0, ticked = 0, painted = 0;
-  double swatchUs = 0, textUs = 0;  // time inside the window's colour and text setters
-};
-
-struct Recorder {
-  double warmEnd = 0;
-  double end = 0;
-  std::vector<TickTimes> ticks;
-  TickTimes* current = nullptr;  // the tick on the stack, for the screen calls it makes
-  int depth = 0;                 // a tick pumps messages, so another tick can run inside it
-  std::size_t nested = 0;
-};
-
-class ProxyEvents final : public WindowEvents {
+class ProxyWindow final : public ForwardingWindow {
  public:
-  ProxyEvents(WindowEvents& inner, Toolkit& toolkit, Recorder& rec) : inner_(inner), toolkit_(toolkit), rec_(rec) {}
-  void KeyPress(int control, std::int16_t& keyAscii) override { inner_.KeyPress(control, keyAscii); }
-  void TextChanged(int control) override { inner_.TextChanged(control); }
-  void Click(int control) override { inner_.Click(control); }
-  void GotFocus(int control) override { inner_.GotFocus(control); }
-  void CloseRequested() override { inner_.CloseRequested(); }
-  void TimerTick(int control) override {
-    if (rec_.depth > 0) {  // counted, not timed: its time is inside the outer tick's
-      ++rec_.nested;
-      inner_.TimerTick(control);
-      return;
-    }
-    ++rec_.depth;
-    TickTimes t;
-    t.start = Now();
-    rec_.current = &t;
-    inner_.TimerTick(control);
-    t.ticked = Now();
-    // The swatch and text box repaints the tick asked for run here rather than at the loop's next turn.
-    toolkit_.PumpEvents();
-    t.painted = Now();
-    rec_.current = nullptr;
-    --rec_.depth;
-    rec_.ticks.push_back(t);
-    if (t.start > rec_.end) toolkit_.Quit();
-  }
-
- private:
-  WindowEvents& inner_;
-  Toolkit& toolkit_;
-  Recorder& rec_;
-};
-
-class ProxyWindow final : public NativeWindow {
- public:
-  ProxyWindow(std::unique_ptr<NativeWindow> inner, Recorder& rec) : inner_(std::move(inner)), rec_(rec) {}
-  NativeWindow& Inner() { return *inner_; }
-  void Show() override { inner_->Show(); }
-  void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
-  Text GetText(int control) const override { return inner_->GetText(control); }
+  ProxyWindow(std::unique_ptr<NativeWindow> inner, TickRecord& rec) : ForwardingWindow(std::move(inner)), rec_(rec) {}
   void SetText(int control, const Text& text) override {
     const double t0 = Now();
     inner_->SetText(control, text);
@@ -128,87 +57,24 @@ class ProxyWindow final : public NativeWindow {
     inner_->SetBackColor(control, color);
     if (rec_.current) rec_.current->swatchUs += (Now() - t0) * 1e6;
   }
-  int CheckValue(int control) const override { return inner_->CheckValue(control); }
-  void SetFocus(int control) override { inner_->SetFocus(control); }
-  void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
 
  private:
-  std::unique_ptr<NativeWindow> inner_;
-  Recorder& rec_;
+  TickRecord& rec_;
 };
 
-class BenchToolkit final : public Toolkit {
+class BenchToolkit final : public ProxyToolkit {
  public:
-  BenchToolkit(Toolkit& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
-  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override {
-    // The proxies outlive the windows: a destroyed window may still be unwinding through one.
-    proxies_.push_back(std::make_unique<ProxyEvents>(events, inner_, rec_));
-    return std::make_unique<ProxyWindow>(inner_.BuildWindow(layout, *proxies_.back()), rec_);
-  }
-  void PumpEvents() override { inner_.PumpEvents(); }
-  int Run() override { return inner_.Run(); }
-  void Quit() override { inner_.Quit(); }
-  bool SetClipboardText(const Text& text) override { return inner_.SetClipboardText(text); }
+  // The swatch and text box repaints a tick asks for run right after it rather than at the loop's next turn.
+  BenchToolkit(Toolkit& inner, TickRecord& rec) : ProxyToolkit(inner, rec, Now, TickPaint::kPumpedAfterTick), rec_(rec) {}
   // The benchmark's own arguments are not options for the program: it runs as if started plain.
   Text CommandLine() override { return Text(); }
 
  private:
-  Toolkit& inner_;
-  Recorder& rec_;
-  std::vector<std::unique_ptr<ProxyEvents>> proxies_;
-};
-
-class ProxyScreenContext final : public ScreenContext {
- public:
-  ProxyScreenContext(std::unique_ptr<ScreenContext> inner, Recorder& rec) : inner_(std::move(inner)), rec_(rec) {}
-  ColorValue Pixel(std::int32_t x, std::int32_t y) override {
-    ColorValue c = inner_->Pixel(x, y);
-    if (rec_.current) rec_.current->pixel = Now();
-    return c;
+  std::unique_ptr<ForwardingWindow> WrapWindow(const WindowLayout&, std::unique_ptr<NativeWindow> window) override {
+    return std::make_unique<ProxyWindow>(std::move(window), rec_);
   }
 
- private:
-  std::unique_ptr<ScreenContext> inner_;
-  Recorder& rec_;
-};
-
-class BenchScreen final : public ScreenServices {
- public:
-  BenchScreen(ScreenServices& inner, Recorder& rec) : inner_(inner), rec_(rec) {}
-  std::unique_ptr<ScreenContext> GetScreen() override {
-    auto s = inner_.GetScreen();
-    if (!s) return s;
-    return std::make_unique<ProxyScreenContext>(std::move(s), rec_);
-  }
-  bool CursorPos(ScreenPoint& point) override {
-    bool ok = inner_.CursorPos(point);
-    if (rec_.current) rec_.current->cursor = Now();
-    return ok;
-  }
-  void SetTopmost(NativeWindow& window, bool onTop) override {
-    inner_.SetTopmost(static_cast<ProxyWindow&>(window).Inner(), onTop);
-  }
-
- private:
-  ScreenServices& inner_;
-  Recorder& rec_;
-};
-
-class BenchPlatform final : public Platform {
- public:
-  BenchPlatform(Platform& inner, Recorder& rec)
-      : inner_(inner), forms_(inner.Forms(), rec), screen_(inner.Screen(), rec) {}
-  Toolkit& Forms() override { return forms_; }
-  ScreenServices& Screen() override { return screen_; }
-  Registry& Reg() override { return inner_.Reg(); }
-  ProcessStarter& Processes() override { return inner_.Processes(); }
-  FileTest& Files() override { return inner_.Files(); }
-  MessageDialog& Messages() override { return inner_.Messages(); }
-
- private:
-  Platform& inner_;
-  BenchToolkit forms_;
-  BenchScreen screen_;
+  TickRecord& rec_;
 };
 
 // One bare sample: what the tick has to do at the least.
@@ -283,13 +149,13 @@ int main(int argc, char** argv) {
   }
   ReleaseDC(nullptr, screen);
 
-  Recorder rec;
+  TickRecord rec;
   rec.ticks.reserve(static_cast<std::size_t>(seconds * 200 + 400));
   int status = 0;
   {
-    BenchPlatform bench(*platform, rec);
-    rec.warmEnd = Now() + 1;
-    rec.end = rec.warmEnd + seconds;
+    BenchToolkit forms(platform->Forms(), rec);
+    ProxyPlatform bench(*platform, forms, rec, Now);
+    rec.WarmUpThenMeasure(Now(), seconds);
     Program program(bench);
     status = program.Run();
   }

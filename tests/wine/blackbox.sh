@@ -6,16 +6,10 @@
 set -euo pipefail
 exe=$1 probe=$2 tool=$3
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=scripts/lib.sh
-source "$here/../../scripts/lib.sh"
-[ -n "${DISPLAY:-}" ] || { echo "blackbox: needs an X display (run it through scripts/with-x.sh)" >&2; exit 1; }
-wine_start
-
-log=$(mktemp)
-on_exit rm -f "$log"
+# shellcheck source=tests/wine/probe.sh
+source "$here/probe.sh" "$probe"
 
 drive_c=$WINEPREFIX/drive_c
-probe() { "$TINTVALE_WINE" "$probe" "$@" 2>>"$log" | tr -d '\r'; }
 app=""
 main_x=""
 
@@ -35,13 +29,8 @@ find_main_window() {
   [ -n "$main_x" ]
 }
 coordinates_shown() { probe texts Tintvale | grep -Eq '^Edit 1002 -?[0-9]+[^0-9-]+-?[0-9]+$'; }
-entry_is() { [ "$(entry_text)" = "$1" ]; }
-# The box shows x and y apart (the tab between them is shown as a wide space).
-coordinates_are() { probe texts Tintvale | grep -Eq "^Edit 1002 $1[^0-9-]+$2\$"; }
 not_above() { ! xprop -id "$main_x" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 message_shown() { probe dialog Tintvale | grep -q "$1"; }
-entry_text() { probe texts Tintvale | awk '$1 == "Edit" && $2 == 1003 { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
-clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
 
 # The client area's top left on the screen: Wine's X window is the client area.
 client_origin() {
@@ -51,13 +40,6 @@ client_origin() {
 close_app() {
   xdotool windowactivate --sync "$main_x" key --clearmodifiers alt+F4
   wait_for 10 gone "$app"
-}
-
-# A Wine window of a known colour under the pointer.
-probe_paint() {
-  "$TINTVALE_WINE" "$probe" paint "$1" 600 400 200 200 </dev/null >/dev/null 2>>"$log" &
-  stop_at_exit "$!"
-  wait_for 10 xdotool search --name '^probe paint$' >/dev/null 2>&1
 }
 
 # ---------------------------------------------------------------- the window
@@ -182,7 +164,7 @@ if start_app; then
 fi
 "$TINTVALE_WINE" reg add "$dpi_key" /v LogPixels /t REG_DWORD /d 96 /f </dev/null >/dev/null 2>>"$log"
 
-if grep -E 'err:.*(exception|fault|crash|stack overflow)' "$log"; then
+if wine_crashed; then
   fail "Wine reported a crash"
 fi
 echo "blackbox: $failures failure(s)"

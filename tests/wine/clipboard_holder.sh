@@ -6,27 +6,17 @@
 set -euo pipefail
 exe=$1 probe=$2 holder=$3
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=scripts/lib.sh
-source "$here/../../scripts/lib.sh"
-[ -n "${DISPLAY:-}" ] || { echo "clipboard_holder: needs an X display (run it through scripts/with-x.sh)" >&2; exit 1; }
-wine_start
+# shellcheck source=tests/wine/probe.sh
+source "$here/probe.sh" "$probe"
 
-log=$(mktemp)
 held=$(mktemp)
 release=$(mktemp -u)
-on_exit rm -f "$log" "$held" "$release"
+on_exit rm -f "$held" "$release"
 
-probe() { "$TINTVALE_WINE" "$probe" "$@" 2>>"$log" | tr -d '\r'; }
-entry_text() { probe texts Tintvale | awk '$1 == "Edit" && $2 == 1003 { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
-entry_is() { [ "$(entry_text)" = "$1" ]; }
-coordinates_are() { probe texts Tintvale | grep -Eq "^Edit 1002 $1[^0-9-]+$2\$"; }
-clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
 holder_says() { grep -q "$1" "$held"; }
 
 # A window of a known colour under the pointer.
-"$TINTVALE_WINE" "$probe" paint 2080E0 600 400 200 200 </dev/null >/dev/null 2>>"$log" &
-stop_at_exit "$!"
-wait_for 10 xdotool search --name '^probe paint$' >/dev/null 2>&1 || fail "no colour window"
+probe_paint 2080E0 || fail "no colour window"
 
 # No inherited pipe may outlive the test: ctest waits for every holder of its output to close it.
 "$TINTVALE_WINE" "$exe" -c </dev/null >/dev/null 2>>"$log" &
@@ -71,7 +61,7 @@ wait_for 5 clipboard_is '#2080E0' && pass "the capture after the release reaches
 xdotool windowactivate --sync "$main_x" key --clearmodifiers alt+F4
 wait_for 10 gone "$app" && pass "the program ends on close" || fail "process still running after close"
 
-if grep -E 'err:.*(exception|fault|crash|stack overflow)' "$log"; then
+if wine_crashed; then
   fail "Wine reported a crash"
 fi
 echo "clipboard_holder: $failures failure(s)"
