@@ -138,10 +138,10 @@ TEST(PortalProgram, SwatchAndCoordinatesFollowThePointerOnThePrimary) {
   Say("fill 1 00FF00");
   Say("cursor 0 100 50");
   EXPECT_TRUE(Shows(100, 50, 0x000000FF));
-  // Cursor-only buffers move the pointer; the kept frame is read again at the new place.
-  Say("cursor 0 210 110");
+  // Buffers without a picture move the pointer; the kept frame is read again at the new place.
+  Say("cursoronly 0 210 110");
   EXPECT_TRUE(Shows(210, 110, 0x00BBAA00));
-  Say("cursor 0 319 239");
+  Say("cursoronly 0 319 239");
   EXPECT_TRUE(Shows(319, 239, 0x000000FF));
 }
 

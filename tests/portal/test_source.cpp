@@ -2,7 +2,8 @@
 // four-byte format, rows padded and the picture offset into the buffer) with cursor metadata, driven
 // by commands on stdin, one per line:
 //   fill S RRGGBB | rect S X Y W H RRGGBB   paint stream S and send it a full frame
-//   cursor S X Y                            the pointer to (X, Y) of stream S: cursor-only buffers
+//   cursor S X Y                            the pointer to (X, Y) of stream S
+//   cursoronly S X Y                        the same in buffers without a picture, whatever was painted
 //   away S                                  stream S reports the pointer gone (cursor id 0)
 //   report S X Y                            stream S reports a position, the others keep theirs
 //   quit
@@ -64,6 +65,9 @@ struct Monitor {
   // can be dropped (as a desktop sends damage again, the consumer keeps only the newest picture).
   int framesLeft = 0;
   int cursorsLeft = 0;
+  // Until then every buffer carries the picture: a picture followed at once by pointer-only buffers can
+  // be overtaken by them on a busy machine, and the consumer would never see it.
+  double pictureUntil = 0;
   bool moveDue = false;  // an animated move waits to be sent and logged
   bool pointerHere = false;
   int px = 0, py = 0;
@@ -136,18 +140,19 @@ bool Send(Monitor& m, bool picture) {
   return true;
 }
 
-// What is due goes out in the next graph cycle, one buffer per cycle: each stream drives its own graph,
-// and only a cycle moves a queued buffer to the consumer and brings its spent buffers back.
+// Each stream drives its own graph: only a cycle moves a queued buffer to the consumer (one a cycle, once
+// the consumer has taken the last) and brings its spent buffers back. So every timer tick runs a cycle
+// on every stream, whether or not something is due; what is due goes out in the cycle's process call.
 void Flush(Source& s) {
   for (auto& m : s.monitors) {
-    if (m->streaming && (m->framesLeft > 0 || m->cursorsLeft > 0 || m->moveDue)) pw_stream_trigger_process(m->stream);
+    if (m->streaming) pw_stream_trigger_process(m->stream);
   }
 }
 
 void OnProcess(void* data) {
   auto& m = *static_cast<Monitor*>(data);
   if (m.framesLeft <= 0 && m.cursorsLeft <= 0 && !m.moveDue) return;
-  if (!Send(m, m.framesLeft > 0)) return;  // no free buffer yet: the next cycle tries again
+  if (!Send(m, m.framesLeft > 0 || Now() < m.pictureUntil)) return;  // no free buffer: the next cycle tries
   if (m.moveDue && m.owner->moves) {
     std::fprintf(m.owner->moves, "%.6f %u\n", Now(), Bgr(m.canvas[static_cast<std::size_t>(m.py) * m.width + m.px]));
   }
@@ -189,6 +194,7 @@ void Paint(Monitor& m, int x0, int y0, int w, int h, std::uint32_t rgb) {
     }
   }
   m.framesLeft = kRepeats;
+  m.pictureUntil = Now() + 0.2;
 }
 
 void Command(Source& s, const std::string& text) {
@@ -215,8 +221,12 @@ void Command(Source& s, const std::string& text) {
     std::string hex;
     in >> x >> y >> w >> h >> hex;
     Paint(m, x, y, w, h, static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16)));
-  } else if (verb == "cursor") {
+  } else if (verb == "cursor" || verb == "cursoronly") {
     in >> m.px >> m.py;
+    if (verb == "cursoronly") {
+      m.framesLeft = 0;
+      m.pictureUntil = 0;
+    }
     // One pointer: the stream that had it before reports it gone.
     for (auto& other : s.monitors) {
       if (other.get() != &m && other->pointerHere) {
@@ -274,7 +284,8 @@ void MaybeReady(Source& s) {
 void OnState(void* data, pw_stream_state /*old*/, pw_stream_state state, const char* error) {
   auto& m = *static_cast<Monitor*>(data);
   m.streaming = state == PW_STREAM_STATE_STREAMING;
-  if (state == PW_STREAM_STATE_ERROR) std::fprintf(stderr, "test-source: stream %d: %s\n", m.index, error ? error : "");
+  std::fprintf(stderr, "test-source: stream %d: %s%s%s\n", m.index, pw_stream_state_as_string(state), error ? ": " : "",
+               error ? error : "");
   if (state == PW_STREAM_STATE_PAUSED || state == PW_STREAM_STATE_STREAMING) MaybeReady(*m.owner);
   if (m.streaming) {
     m.framesLeft = kRepeats;
