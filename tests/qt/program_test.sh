@@ -118,6 +118,21 @@ case $case_name in
     close_and_expect_status_0
     ;;
 
+  qt_options_are_argument_text)
+    # Qt takes -display and -name out of the arguments it hands on and still acts on them; the option
+    # scan sees them: "-display" and "my-data" both hold "-d".
+    xsetroot -solid '#0A00AB'
+    for args in "-display $DISPLAY -c" "-name my-data -c"; do
+      # shellcheck disable=SC2086
+      start $args
+      xdotool mousemove 20 30
+      capture_until_clipboard '10,0,171'
+      [[ "$args" != -name* ]] || xprop -id "$wid" WM_CLASS | grep -q '"my-data"' ||
+        fail "Qt did not act on -name: $(xprop -id "$wid" WM_CLASS)"
+      close_and_expect_status_0
+    done
+    ;;
+
   capture_over_window)
     xsetroot -solid '#000000'
     convert -size 160x160 'xc:#12A5C3' "$tmp/patch.png"
