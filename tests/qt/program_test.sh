@@ -92,6 +92,47 @@ open_about() {
   wait_for 10 active_is "$about" || xdotool windowactivate --sync "$about" >/dev/null 2>&1
 }
 
+# A private X server of that geometry (WxHxDEPTH) with its own window manager, for the rest of the case.
+private_server() {
+  local n display=""
+  for n in $(seq 141 190); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
+  done
+  Xvfb "$display" -screen 0 "$1" -nolisten tcp -noreset >/dev/null 2>&1 &
+  helpers+=($!)
+  export DISPLAY=$display
+  wait_for 20 xdpyinfo >/dev/null 2>&1 || fail "Xvfb $1 did not start"
+  openbox --sm-disable >/dev/null 2>&1 &
+  helpers+=($!)
+  wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+  wait_for 20 wm_ready || fail "openbox did not start"
+}
+
+# The coordinate box (208,32 in the client area, 57x18) selected as a user selects it all, with a
+# triple click; the selection goes to PRIMARY.
+select_coordinate_box() {
+  local X Y
+  read -r X Y _ _ < <(client_geometry "$wid")
+  xdotool mousemove $((X + 236)) $((Y + 41)) click --repeat 3 --delay 60 1
+}
+
+# The coordinates shown for the pointer at root X Y, as "x y": "#" typed into the entry box pauses
+# sampling, the coordinate box is selected, and Enter (the focus is back in the entry box) captures,
+# which starts sampling again. Repeated until they are as expected: the "#" may come before the first
+# tick after the pointer moved.
+coordinates_until() {
+  local x=$1 y=$2 expected=$3 end=$((SECONDS + 20)) shown
+  shown_as() { shown=$(xclip -o -selection primary 2>/dev/null | sed 's/\xe2\x80\x82/ /; s/\t/ /'); [ "$shown" = "$1" ]; }
+  until false; do
+    xdotool mousemove "$x" "$y"
+    xdotool type '#'
+    select_coordinate_box
+    wait_for 1 shown_as "$expected" && { xdotool key Return; return 0; }
+    xdotool key Return
+    [ $SECONDS -lt $end ] || fail "the pointer at $x,$y shows '$shown', expected '$expected'"
+  done
+}
+
 command -v xdotool >/dev/null && command -v xclip >/dev/null && command -v xprop >/dev/null || {
   echo "SKIP: xdotool, xclip and xprop are needed" >&2; exit 77; }
 if [ "$case_name" != no_display ]; then
@@ -235,24 +276,33 @@ case $case_name in
     ;;
 
   depth16|depth30)
-    # A private server at that depth, with its own window manager.
     depth=${case_name#depth}
-    for n in $(seq 141 190); do
-      [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-    done
-    Xvfb "$display" -screen 0 640x480x"$depth" -nolisten tcp -noreset >/dev/null 2>&1 &
-    helpers+=($!)
-    export DISPLAY=$display
-    wait_for 20 xdpyinfo >/dev/null 2>&1 || fail "Xvfb at depth $depth did not start"
-    openbox --sm-disable >/dev/null 2>&1 &
-    helpers+=($!)
-    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-    wait_for 20 wm_ready || fail "openbox did not start"
+    private_server 640x480x"$depth"
     xsetroot -solid '#0A00AB'
     start -c
     xdotool mousemove 20 400
     # 5-6-5 bits scaled back to 8 with rounding; 10 bits per channel give the colour exactly.
     if [ "$depth" = 16 ]; then capture_until_clipboard '#0800AD'; else capture_until_clipboard '#0A00AB'; fi
+    close_and_expect_status_0
+    ;;
+
+  primary_monitor_origin)
+    # Two monitors side by side, the right one primary and holding the screen's output (so the whole
+    # screen's own monitor is gone): coordinates are measured from the right half's top left.
+    private_server 2560x800x24
+    command -v xrandr >/dev/null || { echo "SKIP: xrandr is needed" >&2; exit 77; }
+    xrandr --setmonitor tintvale-left 1280/338x800/211+0+0 none >/dev/null
+    xrandr --setmonitor '*tintvale-right' 1280/338x800/211+1280+0 screen >/dev/null
+    xrandr --output screen --primary
+    [ "$(xrandr --listmonitors | head -n1)" = "Monitors: 2" ] || fail "monitors: $(xrandr --listmonitors)"
+    start
+    coordinates_until 100 100 '-1180 100'
+    coordinates_until 1400 700 '120 700'
+    # While it runs the right half goes and the whole screen is one monitor again, not primary: the root's
+    # origin. A monitor set or deleted by hand sends no notice; the primary output's change does.
+    xrandr --delmonitor tintvale-right
+    xrandr --output screen --noprimary
+    coordinates_until 100 100 '100 100'
     close_and_expect_status_0
     ;;
 

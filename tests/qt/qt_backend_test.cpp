@@ -1048,6 +1048,27 @@ TEST(PixelDecode, RegionFollowsThePointersLastStepAndStaysOnTheRoot) {
   }
 }
 
+TEST(ScreenOrigin, ThePrimaryMonitorsTopLeftElseTheRoots) {
+  struct Row {
+    const char* name;
+    std::vector<Monitor> monitors;
+    ScreenPoint expected;
+  };
+  const Row rows[] = {
+      {"no monitors (RandR without them)", {}, {0, 0}},
+      {"none is primary", {{0, 0, false}, {1280, 0, false}}, {0, 0}},
+      {"the right half is primary", {{0, 0, false}, {1280, 0, true}}, {1280, 0}},
+      {"primary listed first, below another", {{0, 1024, true}, {0, 0, false}}, {0, 1024}},
+      {"a primary left of the root's origin", {{-640, 0, true}, {0, 0, false}}, {-640, 0}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const ScreenPoint origin = PrimaryOrigin(row.monitors);
+    EXPECT_EQ(origin.x, row.expected.x);
+    EXPECT_EQ(origin.y, row.expected.y);
+  }
+}
+
 TEST(PixelDecode, ShortOrOddDataIsRefused) {
   std::uint32_t pixel = 0;
   const std::uint8_t two[2] = {1, 2};
