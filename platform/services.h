@@ -19,7 +19,8 @@ class WindowEvents {
  public:
   // A character key typed into a text box, before the box handles it. Set keyAscii to 0 to swallow it.
   virtual void KeyPress(int control, std::int16_t& keyAscii) = 0;
-  // The text of a text box may have changed (typed, deleted, pasted, or set by SetText).
+  // The user typed, deleted or pasted in a text box, also when the text came out the same. A notice
+  // that comes while SetText runs is taken as that set's echo.
   virtual void TextChanged(int control) = 0;
   virtual void Click(int control) = 0;
   virtual void GotFocus(int control) = 0;
