@@ -1,11 +1,17 @@
 #include "platform/qt/number_pictures.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
+
+#include "platform/qt/text_box.h"
 
 namespace tintvale::qt {
 namespace {
@@ -129,6 +135,74 @@ void NumberPictures::Draw(QPainter& painter, const QString& text, const QRect& c
     position64 += advance64_[static_cast<std::size_t>(index)];
     previous = index;
   }
+}
+
+bool BoxNumbers::ShowsNumberPlainly(const TextBox& box) {
+  return !box.hasFocus() && !box.hasSelectedText() && box.echoMode() == QLineEdit::Normal &&
+         box.alignment() == (Qt::AlignLeft | Qt::AlignVCenter) && box.layoutDirection() == Qt::LeftToRight &&
+         box.devicePixelRatioF() == 1.0 && !QAccessible::isActive() && !box.text().isEmpty() &&
+         NumberPictures::IsNumberText(box.text());
+}
+
+bool BoxNumbers::Paint(TextBox& box) {
+  drewFromPictures_ = false;
+  if (!numbers_ || drawingAsLineEdit_ || !ShowsNumberPlainly(box)) return false;
+  const QPalette& pal = box.palette();
+  if (!numbers_->DrawsFor(box.font(), pal.text().color(), pal.base().color())) return false;
+  const QStyleOptionFrame panel = box.PanelOption();
+  const QRect contents =
+      box.style()->subElementRect(QStyle::SE_LineEditContents, &panel, &box).marginsRemoved(box.textMargins());
+  // A text that is wider than the box is scrolled to show the caret, which stands at the start
+  // after a set; a narrower one shows from the start wherever the caret is.
+  const QString shown = box.text();
+  if (box.cursorPosition() != 0 && !numbers_->Fits(shown, contents)) return false;
+  QPainter painter(&box);
+  box.style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, &box);
+  painter.setClipRect(contents);
+  numbers_->Draw(painter, shown, contents);
+  drewFromPictures_ = true;
+  return true;
+}
+
+void BoxNumbers::Prepare(TextBox& box) {
+  if (!ShowsNumberPlainly(box)) return;
+  // A font whose figures the pictures cannot reproduce keeps the line edit's drawing.
+  const QPalette& pal = box.palette();
+  const QColor textColor = pal.text().color();
+  const QColor baseColor = pal.base().color();
+  if (numbers_ && numbers_->DrawsFor(box.font(), textColor, baseColor)) return;
+  if (refused_ && refused_->DrawsFor(box.font(), textColor, baseColor)) return;
+  numbers_ = std::make_unique<NumberPictures>(box.font(), textColor, baseColor);
+  if (!numbers_->Usable() || !DrawsProbesLikeTheLineEdit(box)) refused_ = std::move(numbers_);
+}
+
+void BoxNumbers::Forget() {
+  numbers_.reset();
+  refused_.reset();
+}
+
+bool BoxNumbers::DrawsProbesLikeTheLineEdit(TextBox& box) {
+  const QSignalBlocker quiet(&box);  // the probes are no change of the box's text
+  const QString saved = box.text();
+  const int cursor = box.cursorPosition();
+  bool same = true;
+  const QChar en(0x2002);
+  for (const QString& probe : {QStringLiteral("0123"), QStringLiteral("4567"), QStringLiteral("89-0"),
+                               QStringLiteral("1 2") + en + QStringLiteral("3"),
+                               QStringLiteral("-9") + en + QStringLiteral("-8")}) {
+    box.setText(probe);
+    box.setCursorPosition(0);
+    QImage lineEdit(box.size(), QImage::Format_RGB32);
+    QImage pictures(box.size(), QImage::Format_RGB32);
+    drawingAsLineEdit_ = true;
+    box.render(&lineEdit);
+    drawingAsLineEdit_ = false;
+    box.render(&pictures);
+    same = same && drewFromPictures_ && lineEdit == pictures;
+  }
+  box.setText(saved);
+  box.setCursorPosition(cursor);
+  return same;
 }
 
 }  // namespace tintvale::qt

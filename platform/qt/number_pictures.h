@@ -9,11 +9,14 @@
 #include <QRect>
 #include <QString>
 #include <array>
+#include <memory>
 #include <unordered_map>
 
 class QPainter;
 
 namespace tintvale::qt {
+
+class TextBox;
 
 class NumberPictures {
  public:
@@ -53,6 +56,31 @@ class NumberPictures {
   int pad_ = 0;  // room either side for ink beyond the pen and the advance
   std::array<int, kChars> advance64_{};
   std::unordered_map<int, Picture> pictures_;  // by previous character, character and sub-pixel
+};
+
+// A number in a text box without the focus (the coordinates, up to 100 times a second) drawn from pictures
+// of its characters: laying the text out and blending its glyphs again took most of the work of each new
+// coordinate text. Anything else, and any state the pictures do not cover, is drawn by the line edit itself.
+class BoxNumbers {
+ public:
+  // After a text is set: pictures for the box's present font and colours when it shows a number, kept
+  // only when they draw probe numbers pixel for pixel as the line edit does.
+  void Prepare(TextBox& box);
+  // From the box's paintEvent: draws its panel and number from pictures and returns true, or returns
+  // false for the line edit to draw.
+  bool Paint(TextBox& box);
+  // The box's style changed.
+  void Forget();
+  bool LastPaintFromPictures() const { return drewFromPictures_; }
+
+ private:
+  static bool ShowsNumberPlainly(const TextBox& box);
+  bool DrawsProbesLikeTheLineEdit(TextBox& box);
+
+  std::unique_ptr<NumberPictures> numbers_;
+  std::unique_ptr<NumberPictures> refused_;  // the last pictures that did not match, so they are not retried
+  bool drawingAsLineEdit_ = false;
+  bool drewFromPictures_ = false;  // by the last paint
 };
 
 }  // namespace tintvale::qt

@@ -1,0 +1,39 @@
+#include "platform/qt/picture_box.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QtWidgets/qdrawutil.h>
+
+#include "platform/qt/qt_forms.h"
+#include "platform/qt/qt_text.h"
+#include "platform/qt/repaint_gathering.h"
+#include "resources/icon.h"
+
+namespace tintvale::qt {
+
+PictureBox::PictureBox(QWidget* parent, bool showsIcon) : QWidget(parent), showsIcon_(showsIcon) {
+  setFocusPolicy(Qt::StrongFocus);
+  // Not marked opaque, although it paints every pixel: a repaint of the window's region leaves opaque
+  // children out, and a tick's changes are repainted that way (see TickRepaints).
+  if (showsIcon_) icon_ = ProgramQIcon().pixmap(IconImage::kSize, IconImage::kSize);
+}
+
+bool PictureBox::SetColor(ColorValue c) {
+  if (c == color_) return false;
+  color_ = c;
+  // A new colour changes only the inside: the border is left as it is on the screen (the swatch
+  // changes colour up to 100 times a second, and redrawing the border each time doubled its cost).
+  RequestRepaint(this, Interior());
+  return true;
+}
+
+void PictureBox::paintEvent(QPaintEvent* e) {
+  QPainter p(this);
+  const QColor back = color_ == kDefaultColor ? palette().color(QPalette::Button) : ToQColor(color_);
+  const QRect inside = Interior();
+  p.fillRect(inside, back);
+  if (!inside.contains(e->rect())) qDrawWinPanel(&p, rect(), palette(), true, nullptr);
+  if (showsIcon_) p.drawPixmap(2, 2, icon_);
+}
+
+}  // namespace tintvale::qt

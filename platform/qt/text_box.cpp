@@ -1,0 +1,162 @@
+#include "platform/qt/text_box.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QStyleOption>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "platform/qt/number_pictures.h"
+#include "platform/qt/panel_picture_style.h"
+#include "platform/qt/repaint_gathering.h"
+
+namespace tintvale::qt {
+namespace {
+
+// Digits, minus signs and spaces: text that faces draw one glyph per character, as they are, with or
+// without HarfBuzz. Shaping the coordinates took a third of the work of each new coordinate text.
+bool PlainNumbers(const QString& s) {
+  return std::all_of(s.begin(), s.end(), [](QChar ch) {
+    const char16_t c = ch.unicode();
+    return (c >= u'0' && c <= u'9') || c == u'-' || c == u' ' || c == 0x2002;
+  });
+}
+
+}  // namespace
+
+TextBox::TextBox(QWidget* parent, SinkPtr sink, int id)
+    : QLineEdit(parent), sink_(std::move(sink)), id_(id), numbers_(std::make_unique<BoxNumbers>()) {
+  // QLineEdit's default limit is 32767 characters; a text box has none.
+  setMaxLength(INT_MAX);
+  if (QStyle* style = PanelPictureStyle()) setStyle(style);
+  connect(this, &QLineEdit::textEdited, this, [this](const QString& now) {
+    if (!PlainNumbers(now)) SetShaping(true);
+  });
+}
+
+TextBox::~TextBox() = default;
+
+void TextBox::SetBoxText(const QString& text) {
+  if (text == BoxText()) return;
+  set_ = text;
+  shown_ = text;
+  shown_.replace(QLatin1Char('\t'), QChar(0x2002));
+  SetShaping(!PlainNumbers(shown_));
+  {
+    // In a tick the line edit's own repaint request is held back; the whole box is repainted with the
+    // tick's other changes.
+    const HeldRepaints held(this);
+    setText(shown_);
+    // A set text shows from its start with the caret there, as a text box does.
+    setCursorPosition(0);
+  }
+  numbers_->Prepare(*this);
+}
+
+QString TextBox::BoxText() const {
+  const QString now = text();
+  return now == shown_ ? set_ : now;
+}
+
+QStyleOptionFrame TextBox::PanelOption() const {
+  QStyleOptionFrame panel;
+  initStyleOption(&panel);
+  return panel;
+}
+
+bool TextBox::LastPaintFromPictures() const { return numbers_->LastPaintFromPictures(); }
+
+void TextBox::paintEvent(QPaintEvent* e) {
+  if (!numbers_->Paint(*this)) QLineEdit::paintEvent(e);
+}
+
+void TextBox::changeEvent(QEvent* e) {
+  if (e->type() == QEvent::StyleChange) numbers_->Forget();
+  QLineEdit::changeEvent(e);
+}
+
+void TextBox::keyPressEvent(QKeyEvent* e) {
+  const QString chars = e->text();
+  // Keys without a character (arrows, F keys, Delete's DEL) raise no KeyPress. Return, keypad Enter and
+  // Ctrl+M all carry "\r" from X11.
+  // Alt with a letter is an access key, not typing: one that no button took inserts nothing (Qt's
+  // line edit would insert the letter).
+  if ((e->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) == Qt::AltModifier && !chars.isEmpty()) {
+    e->ignore();
+    return;
+  }
+  if (chars.isEmpty() || chars == QStringLiteral("\x7f") || !sink_->events) {
+    QLineEdit::keyPressEvent(e);
+    return;
+  }
+  QString replacement;
+  switch (RaiseKeyPresses(chars, replacement)) {
+    case Outcome::WindowGone: return;  // the handler closed the window: the key goes nowhere
+    case Outcome::Unchanged:
+      QLineEdit::keyPressEvent(e);  // ignores Enter, which then reaches the window (default button)
+      return;
+    case Outcome::Changed:
+      if (!replacement.isEmpty()) insert(replacement);
+      return;
+  }
+}
+
+// Text composed with an input method arrives here, not as key presses: each committed character
+// raises KeyPress the same way.
+void TextBox::inputMethodEvent(QInputMethodEvent* e) {
+  const QString commit = e->commitString();
+  if (commit.isEmpty() || !sink_->events) {
+    QLineEdit::inputMethodEvent(e);
+    return;
+  }
+  QString replacement;
+  switch (RaiseKeyPresses(commit, replacement)) {
+    case Outcome::WindowGone: return;
+    case Outcome::Unchanged:
+      QLineEdit::inputMethodEvent(e);
+      return;
+    case Outcome::Changed: {
+      QInputMethodEvent edited(e->preeditString(), e->attributes());
+      edited.setCommitString(replacement, e->replacementStart(), e->replacementLength());
+      QLineEdit::inputMethodEvent(&edited);
+      return;
+    }
+  }
+}
+
+// KeyPress for each character; replacement gets what the box should take instead when a handler
+// changed a code (0 and 13 take nothing).
+TextBox::Outcome TextBox::RaiseKeyPresses(const QString& chars, QString& replacement) {
+  SinkPtr keep = sink_;
+  QPointer<TextBox> self(this);
+  bool changed = false;
+  for (QChar ch : chars) {
+    std::int16_t code = static_cast<std::int16_t>(ch.unicode());
+    const std::int16_t typed = code;
+    Raise(keep, [&](WindowEvents& ev) { ev.KeyPress(id_, code); });
+    if (!keep->events || !self) return Outcome::WindowGone;
+    changed = changed || code != typed;
+    if (code != 0 && code != 13) replacement += QChar(static_cast<char16_t>(code));
+  }
+  return changed ? Outcome::Changed : Outcome::Unchanged;
+}
+
+// Anything else, typed or set, is shaped as usual.
+void TextBox::SetShaping(bool shaped) {
+  if (shaped == shaped_) return;
+  shaped_ = shaped;
+  QFont f = font();
+  const auto strategy = static_cast<int>(f.styleStrategy());
+  f.setStyleStrategy(static_cast<QFont::StyleStrategy>(shaped ? strategy & ~QFont::PreferNoShaping
+                                                              : strategy | QFont::PreferNoShaping));
+  setFont(f);
+}
+
+bool DrewFromPictures(const QObject* box) {
+  const auto* textBox = dynamic_cast<const TextBox*>(box);
+  return textBox && textBox->LastPaintFromPictures();
+}
+
+}  // namespace tintvale::qt

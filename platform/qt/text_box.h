@@ -1,0 +1,52 @@
+// A single-line text box: it raises KeyPress for each character before it handles the key, shows a set
+// text's tabs as en spaces and gives the text back as it was set, and draws numbers without text shaping.
+#pragma once
+
+#include <QLineEdit>
+#include <QString>
+#include <memory>
+
+#include "platform/qt/event_sink.h"
+
+class QStyleOptionFrame;
+
+namespace tintvale::qt {
+
+class BoxNumbers;
+
+class TextBox : public QLineEdit {
+ public:
+  TextBox(QWidget* parent, SinkPtr sink, int id);
+  ~TextBox() override;
+
+  // A set text is shown with each tab as an en space: QLineEdit expands a tab to an 80-pixel stop,
+  // which would push the y of the coordinate box ("x<Tab>y") out of its 57 pixels. Read back while it
+  // is still shown unedited, the box gives the text as it was set.
+  void SetBoxText(const QString& text);
+  QString BoxText() const;
+
+  // The option the line edit paints its panel with.
+  QStyleOptionFrame PanelOption() const;
+  // Whether the last paint drew the number from pictures rather than as a line edit.
+  bool LastPaintFromPictures() const;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void inputMethodEvent(QInputMethodEvent* e) override;
+
+ private:
+  enum class Outcome { Unchanged, Changed, WindowGone };
+  Outcome RaiseKeyPresses(const QString& chars, QString& replacement);
+  void SetShaping(bool shaped);
+
+  SinkPtr sink_;
+  int id_;
+  QString set_;
+  QString shown_;
+  bool shaped_ = true;
+  std::unique_ptr<BoxNumbers> numbers_;
+};
+
+}  // namespace tintvale::qt
