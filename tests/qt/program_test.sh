@@ -116,22 +116,31 @@ select_coordinate_box() {
   xdotool mousemove $((X + 236)) $((Y + 41)) click --repeat 3 --delay 60 1
 }
 
-# The coordinates shown for the pointer at root X Y, as "x y": "#" typed into the entry box pauses
-# sampling, the coordinate box is selected, and Enter (the focus is back in the entry box) captures,
-# which starts sampling again. Repeated until they are as expected: the "#" may come before the first
-# tick after the pointer moved.
+# The coordinates shown for the pointer at root X Y, as a user copies them from the coordinate box
+# ("x<Tab>y"): "#" typed into the entry box pauses sampling and the box is selected into PRIMARY.
+# Repeated until they are as expected, with Enter between (the focus is back in the entry box), which
+# captures and starts sampling again: the "#" may come before the first tick after the pointer moved.
+# Returns with sampling paused and the box selected; Enter resumes.
 coordinates_until() {
-  local x=$1 y=$2 expected=$3 end=$((SECONDS + 20)) shown
-  shown_as() { shown=$(xclip -o -selection primary 2>/dev/null | sed 's/\xe2\x80\x82/ /; s/\t/ /'); [ "$shown" = "$1" ]; }
+  local x=$1 y=$2 expected=$3 end=$((SECONDS + 20))
+  primary_is() { [ "$(xclip -o -selection primary 2>/dev/null; echo .)" = "$1." ]; }
   until false; do
     xdotool mousemove "$x" "$y"
     xdotool type '#'
     select_coordinate_box
-    wait_for 1 shown_as "$expected" && { xdotool key Return; return 0; }
+    wait_for 1 primary_is "$expected" && return 0
+    [ $SECONDS -lt $end ] ||
+      fail "the pointer at $x,$y shows '$(xclip -o -selection primary 2>/dev/null | od -An -c)', expected '$expected'"
     xdotool key Return
-    [ $SECONDS -lt $end ] || fail "the pointer at $x,$y shows '$shown', expected '$expected'"
   done
 }
+swatch() {
+  local X Y
+  read -r X Y _ _ < <(client_geometry "$wid")
+  import -window root -crop 1x1+$((X + 30))+$((Y + 30)) -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -n1
+}
+swatch_is() { [ "$(swatch)" = "$1" ]; }
+swatch_is_not() { [ "$(swatch)" != "$1" ]; }
 
 command -v xdotool >/dev/null && command -v xclip >/dev/null && command -v xprop >/dev/null || {
   echo "SKIP: xdotool, xclip and xprop are needed" >&2; exit 77; }
@@ -172,6 +181,28 @@ case $case_name in
         fail "Qt did not act on -name: $(xprop -id "$wid" WM_CLASS)"
       close_and_expect_status_0
     done
+    ;;
+
+  copy_coordinates_and_paste_the_same_colour)
+    # Copied from the coordinate box, by selecting it (PRIMARY) and with its context menu (CLIPBOARD),
+    # the coordinates are x, a tab, y.
+    xsetroot -solid '#0A00AB'
+    start -c
+    read -r X Y _ _ < <(client_geometry "$wid")
+    coordinates_until $((X + 236)) $((Y + 41)) "$((X + 236))"$'\t'"$((Y + 41))"
+    printf 'stale' | xclip -i -selection clipboard
+    xdotool click 3 key c
+    wait_for 5 clipboard_is "$((X + 236))"$'\t'"$((Y + 41))" ||
+      fail "the context menu's Copy gave '$(xclip -o -selection clipboard 2>/dev/null | od -An -c)'"
+    xdotool key Return
+    # The text the entry box holds, pasted over itself, previews it and pauses like any colour text.
+    xdotool mousemove 20 30
+    capture_until_clipboard '#0A00AB'
+    xdotool mousemove $((X + 100)) $((Y + 55))
+    wait_for 5 swatch_is_not '#0A00AB' || fail "the swatch did not follow the pointer onto the window"
+    xdotool key ctrl+a ctrl+v
+    wait_for 5 swatch_is '#0A00AB' || fail "the swatch shows $(swatch) after the entry's own text was pasted over it"
+    close_and_expect_status_0
     ;;
 
   capture_over_window)
@@ -296,13 +327,15 @@ case $case_name in
     xrandr --output screen --primary
     [ "$(xrandr --listmonitors | head -n1)" = "Monitors: 2" ] || fail "monitors: $(xrandr --listmonitors)"
     start
-    coordinates_until 100 100 '-1180 100'
-    coordinates_until 1400 700 '120 700'
+    coordinates_until 100 100 $'-1180\t100'
+    xdotool key Return
+    coordinates_until 1400 700 $'120\t700'
+    xdotool key Return
     # While it runs the right half goes and the whole screen is one monitor again, not primary: the root's
     # origin. A monitor set or deleted by hand sends no notice; the primary output's change does.
     xrandr --delmonitor tintvale-right
     xrandr --output screen --noprimary
-    coordinates_until 100 100 '100 100'
+    coordinates_until 100 100 $'100\t100'
     close_and_expect_status_0
     ;;
 
