@@ -8,9 +8,19 @@
 
 namespace tintvale {
 
+// Control ids of frmAbout: their order in the layout.
 enum FrmAboutControl : int {
-  Text1_Contact, picIcon, cmdOK, cmdSysInfo, Line1_1, lblDescription, lblTitle, Line1_0, lblVersion,
-  lblDisclaimer, kFrmAboutControlCount
+  Text1_Contact,   // the contact line, a text box on the dialog's colour: it can be copied, edits snap back
+  picIcon,         // the program icon
+  cmdOK,           // closes the About box (Enter, Esc)
+  cmdSysInfo,      // starts the system information tool
+  Line1_1,         // the etched rule above the buttons: its grey line
+  lblDescription,  // what the program does, in Japanese
+  lblTitle,        // the program's title, set at load
+  Line1_0,         // the etched rule's white line, under the grey one
+  lblVersion,      // "ﾊﾞｰｼﾞｮﾝ " and the version, set at load
+  lblDisclaimer,   // the copyright notice
+  kFrmAboutControlCount
 };
 
 extern const char16_t kContactLine[];

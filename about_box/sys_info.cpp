@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "about_box/frm_about.h"
+#include "platform/hex_digit.h"
 #include "resources/version.h"
 
 namespace tintvale {
@@ -25,7 +26,7 @@ Text HexLiteralAsDecimal(const Text& literal) {
   if (digits.empty()) throw std::range_error("a number without digits");
   std::uint64_t v = 0;
   for (char16_t c : digits) {
-    const int d = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'A' && c <= u'F' ? c - u'A' + 10 : -1;
+    const int d = HexDigitValue(c);
     if (d < 0) throw std::range_error("not a hexadecimal digit");
     v = v * 16 + static_cast<std::uint64_t>(d);
     if (v > 0xFFFFFFFFu) throw std::range_error("a number wider than 32 bits");

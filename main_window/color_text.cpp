@@ -1,14 +1,9 @@
 #include "main_window/color_text.h"
 
+#include "platform/hex_digit.h"
+
 namespace tintvale {
 namespace {
-
-int HexDigitValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
-}
 
 // Reads "&H" + piece + suffix as a hexadecimal number: digits up to the first non-digit, none gives 0.
 // The suffix is only zeros and the closing "&", so it scales a piece that is all digits and is cut off

@@ -13,7 +13,16 @@ namespace tintvale {
 
 // Control ids of Form1: their order in the layout.
 enum Form1Control : int {
-  Timer2, Check1, Text1, Text2, Picture1, Timer1, Label3, Label2, Label1, kForm1ControlCount
+  Timer2,    // a 100 ms timer that runs with no handler
+  Check1,    // "常に手前に表示": keeps the window on top of others while ticked
+  Text1,     // the coordinate box: the cursor's "x<Tab>y", rewritten each tick
+  Text2,     // the entry box: Enter captures the colour into it, a typed "#RRGGBB" previews, "/info" opens About
+  Picture1,  // the swatch: the colour under the cursor, or the typed colour
+  Timer1,    // the sampling timer, 10 ms; stopped while a typed colour is previewed
+  Label3,    // unused labels placed below the client area, never seen
+  Label2,
+  Label1,    // "座標", the caption in front of the coordinate box
+  kForm1ControlCount
 };
 
 WindowLayout Form1Layout();
@@ -24,14 +33,9 @@ class Form1 : public Form {
   Form1(Application& app, std::function<Form&()> aboutBox);
 
   // Public state.
-  double Pos_Color_RGB = 0;
-  std::int16_t DecC = 0;
-  std::int16_t Clip = 0;
-
-  // Read-only views for tests and diagnostics.
-  const Text& LastCaptureText() const { return ColorText; }
-  bool SamplingRunning() const { return TimerEnabled(Timer1); }
-  bool HoldsScreen() const { return ScreenDC != nullptr; }
+  double Pos_Color_RGB = 0;  // the last pixel read, 0x00BBGGRR, or -1 after a failed read
+  std::int16_t DecC = 0;     // -1 when "-d" was given: captures are written "R,G,B" in decimal
+  std::int16_t Clip = 0;     // -1 when "-c" was given: captures are also put on the clipboard
 
  private:
   void Form_Load();

@@ -65,6 +65,14 @@ struct WindowLayout {
   std::vector<ControlLayout> controls;  // a control's index here is its id
 };
 
-inline constexpr int kTwipsPerPixelAt96Dpi = 15;
+// Logical pixels are pixels at this many dots per inch; Qt lays windows out in them.
+inline constexpr int kLogicalDpi = 96;
+
+// Pixels for twips (1440 an inch) at dpi dots per inch, rounded to the nearest pixel with halves away from
+// zero, as Windows' MulDiv rounds.
+constexpr int TwipsToPixels(int twips, int dpi) {
+  const long long scaled = static_cast<long long>(twips) * dpi;
+  return static_cast<int>((scaled + (scaled >= 0 ? 720 : -720)) / 1440);
+}
 
 }  // namespace tintvale

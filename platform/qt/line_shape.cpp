@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_text.h"
 
 namespace tintvale::qt {
@@ -12,8 +11,8 @@ namespace tintvale::qt {
 LineShape::LineShape(QWidget* parent, const ControlLayout& c) : QWidget(parent) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
   setFocusPolicy(Qt::NoFocus);
-  from_ = QPoint(TwipsToPixels(c.left), TwipsToPixels(c.top));
-  to_ = QPoint(TwipsToPixels(c.width), TwipsToPixels(c.height));
+  from_ = QPoint(TwipsToPixels(c.left, kLogicalDpi), TwipsToPixels(c.top, kLogicalDpi));
+  to_ = QPoint(TwipsToPixels(c.width, kLogicalDpi), TwipsToPixels(c.height, kLogicalDpi));
   width_ = std::max(1, c.lineWidthPx);
   color_ = c.foreColor == kDefaultColor ? QColor(Qt::black) : ToQColor(c.foreColor);
   const QRect box = QRect(from_, to_).normalized().adjusted(0, 0, width_, width_);

@@ -1,7 +1,6 @@
-// The style of the text boxes: the application's style, except that a text box's panel (base and frame) is
-// drawn from a picture kept per size, state and palette. Styles such as Fusion draw that frame with
-// antialiased paths, which made it most of the cost of repainting the coordinate box, whose text changes up
-// to 100 times a second; the picture holds the same pixels, drawn once by the same style.
+// The text boxes' style: the application's, except that a box's panel (base and frame) is drawn from a
+// picture kept per size, state and palette, made once by the same style. Fusion draws that frame with
+// antialiased paths, most of the cost of repainting the coordinate box up to 100 times a second.
 #pragma once
 
 class QStyle;

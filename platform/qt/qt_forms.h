@@ -36,8 +36,6 @@ class QtToolkit : public Toolkit {
     if (--depth_ == 0 && !retired_.empty()) sweep_.start();
   }
   void Retire(std::unique_ptr<QWidget> window);
-  // Windows that are destroyed but not yet deleted (for tests).
-  std::size_t RetiredWindows() const { return retired_.size(); }
 
  private:
   void Sweep();
@@ -52,14 +50,7 @@ class QtToolkit : public Toolkit {
 QWidget* WindowWidget(NativeWindow& window);
 QObject* ControlObject(NativeWindow& window, int control);
 
-// Whether a text box drew its last paint from pictures of its characters rather than as a line edit
-// (for tests).
-bool DrewFromPictures(const QObject* box);
-
 // The program icon as a Qt icon.
 QIcon ProgramQIcon();
-
-// Logical pixels for twips at 96 dpi.
-inline int TwipsToPixels(int twips) { return (twips + (twips >= 0 ? 7 : -7)) / kTwipsPerPixelAt96Dpi; }
 
 }  // namespace tintvale::qt

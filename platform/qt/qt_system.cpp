@@ -6,11 +6,13 @@
 #include <QMessageBox>
 #include <QProcess>
 
+#include "platform/qt/qt_text.h"
+
 namespace tintvale::qt {
 namespace {
 
 QString LinuxPath(const Text& path) {
-  QString q(reinterpret_cast<const QChar*>(path.data()), static_cast<qsizetype>(path.size()));
+  QString q = ToQString(path);
   q.replace(QLatin1Char('\\'), QLatin1Char('/'));
   return q;
 }
@@ -36,8 +38,8 @@ bool QtFiles::NormalFileExists(const Text& path) {
 void QtMessages::Show(const Text& message, const Text& title) {
   QMessageBox box;
   box.setIcon(QMessageBox::NoIcon);
-  box.setWindowTitle(QString(reinterpret_cast<const QChar*>(title.data()), static_cast<qsizetype>(title.size())));
-  box.setText(QString(reinterpret_cast<const QChar*>(message.data()), static_cast<qsizetype>(message.size())));
+  box.setWindowTitle(ToQString(title));
+  box.setText(ToQString(message));
   box.setTextFormat(Qt::PlainText);
   box.setStandardButtons(QMessageBox::Ok);
   // Some styles put a theme icon on standard buttons; the box shows text only.

@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "platform/qt/qt_forms.h"
 
 namespace tintvale::qt {
 
@@ -15,7 +14,8 @@ QColor ToQColor(ColorValue c) {
 }
 
 QRect TwipsRect(int left, int top, int width, int height) {
-  return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+  const auto px = [](int twips) { return TwipsToPixels(twips, kLogicalDpi); };
+  return QRect(px(left), px(top), px(width), px(height));
 }
 
 QFont ToQFont(const FontSpec& font) {

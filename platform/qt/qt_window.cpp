@@ -46,8 +46,9 @@ void QtWindow::ShapeForm(const WindowLayout& layout) {
                        Qt::WindowCloseButtonHint);
   form->setWindowTitle(ToQString(layout.caption));
   if (layout.showsIcon) form->setWindowIcon(ProgramQIcon());
-  form->setFixedSize(TwipsToPixels(layout.clientWidth), TwipsToPixels(layout.clientHeight));
-  origin_ = QPoint(TwipsToPixels(layout.originLeft), TwipsToPixels(layout.originTop));
+  form->setFixedSize(TwipsToPixels(layout.clientWidth, kLogicalDpi),
+                     TwipsToPixels(layout.clientHeight, kLogicalDpi));
+  origin_ = QPoint(TwipsToPixels(layout.originLeft, kLogicalDpi), TwipsToPixels(layout.originTop, kLogicalDpi));
   form->setAutoFillBackground(true);
   form->setBackgroundRole(QPalette::Button);
 }

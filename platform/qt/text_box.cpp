@@ -5,12 +5,10 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QStyleOption>
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 
-#include "platform/qt/number_pictures.h"
 #include "platform/qt/panel_picture_style.h"
 #include "platform/qt/repaint_gathering.h"
 
@@ -29,7 +27,7 @@ bool PlainNumbers(const QString& s) {
 }  // namespace
 
 TextBox::TextBox(QWidget* parent, SinkPtr sink, int id)
-    : QLineEdit(parent), sink_(std::move(sink)), id_(id), numbers_(std::make_unique<BoxNumbers>()) {
+    : QLineEdit(parent), sink_(std::move(sink)), id_(id) {
   // QLineEdit's default limit is 32767 characters; a text box has none.
   setMaxLength(INT_MAX);
   if (QStyle* style = PanelPictureStyle()) setStyle(style);
@@ -41,8 +39,6 @@ TextBox::TextBox(QWidget* parent, SinkPtr sink, int id)
   // corrected as it lands, before any other program can read it.
   connect(QGuiApplication::clipboard(), &QClipboard::changed, this, &TextBox::GiveCopiedTabs);
 }
-
-TextBox::~TextBox() = default;
 
 void TextBox::SetBoxText(const QString& text) {
   if (text == BoxText()) return;
@@ -58,7 +54,6 @@ void TextBox::SetBoxText(const QString& text) {
     // A set text shows from its start with the caret there, as a text box does.
     setCursorPosition(0);
   }
-  numbers_->Prepare(*this);
 }
 
 // The line edit copies what it shows. While it shows its set text unedited, the copied part of the set
@@ -78,23 +73,6 @@ void TextBox::GiveCopiedTabs(QClipboard::Mode mode) {
 QString TextBox::BoxText() const {
   const QString now = text();
   return now == shown_ ? set_ : now;
-}
-
-QStyleOptionFrame TextBox::PanelOption() const {
-  QStyleOptionFrame panel;
-  initStyleOption(&panel);
-  return panel;
-}
-
-bool TextBox::LastPaintFromPictures() const { return numbers_->LastPaintFromPictures(); }
-
-void TextBox::paintEvent(QPaintEvent* e) {
-  if (!numbers_->Paint(*this)) QLineEdit::paintEvent(e);
-}
-
-void TextBox::changeEvent(QEvent* e) {
-  if (e->type() == QEvent::StyleChange) numbers_->Forget();
-  QLineEdit::changeEvent(e);
 }
 
 void TextBox::keyPressEvent(QKeyEvent* e) {
@@ -182,11 +160,6 @@ void TextBox::SetShaping(bool shaped) {
   f.setStyleStrategy(static_cast<QFont::StyleStrategy>(shaped ? strategy & ~QFont::PreferNoShaping
                                                               : strategy | QFont::PreferNoShaping));
   setFont(f);
-}
-
-bool DrewFromPictures(const QObject* box) {
-  const auto* textBox = dynamic_cast<const TextBox*>(box);
-  return textBox && textBox->LastPaintFromPictures();
 }
 
 }  // namespace tintvale::qt

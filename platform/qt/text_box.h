@@ -6,20 +6,14 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QString>
-#include <memory>
 
 #include "platform/qt/event_sink.h"
 
-class QStyleOptionFrame;
-
 namespace tintvale::qt {
-
-class BoxNumbers;
 
 class TextBox : public QLineEdit {
  public:
   TextBox(QWidget* parent, SinkPtr sink, int id);
-  ~TextBox() override;
 
   // A set text is shown with each tab as an en space: QLineEdit expands a tab to an 80-pixel stop,
   // which would push the y of the coordinate box ("x<Tab>y") out of its 57 pixels. Read back while it
@@ -27,14 +21,7 @@ class TextBox : public QLineEdit {
   void SetBoxText(const QString& text);
   QString BoxText() const;
 
-  // The option the line edit paints its panel with.
-  QStyleOptionFrame PanelOption() const;
-  // Whether the last paint drew the number from pictures rather than as a line edit.
-  bool LastPaintFromPictures() const;
-
  protected:
-  void paintEvent(QPaintEvent* e) override;
-  void changeEvent(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
@@ -51,7 +38,6 @@ class TextBox : public QLineEdit {
   QString shown_;
   bool shaped_ = true;
   bool correcting_ = false;  // inside GiveCopiedTabs' own copy
-  std::unique_ptr<BoxNumbers> numbers_;
 };
 
 }  // namespace tintvale::qt

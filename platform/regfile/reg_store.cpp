@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/hex_digit.h"
 #include "platform/utf8.h"
 
 namespace tintvale {
@@ -160,19 +161,12 @@ std::optional<std::string> ReadQuoted(std::string_view& s) {
   return std::nullopt;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // One to eight hex digits as a 32-bit number.
 std::optional<std::uint32_t> HexNumber(std::string_view s) {
   if (s.empty() || s.size() > 8) return std::nullopt;
   std::uint32_t v = 0;
   for (char c : s) {
-    const int d = HexDigit(c);
+    const int d = HexDigitValue(static_cast<unsigned char>(c));
     if (d < 0) return std::nullopt;
     v = (v << 4) | static_cast<std::uint32_t>(d);
   }

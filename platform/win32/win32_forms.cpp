@@ -193,9 +193,9 @@ bool FormWindow::Create() {
   DWORD exStyle = layout_.showInTaskbar ? WS_EX_APPWINDOW : 0;
   if (layout_.border == BorderStyle::FixedDialog) exStyle |= WS_EX_DLGMODALFRAME;  // no icon in the title
   const int dpi = static_cast<int>(dpi_);
-  RECT client = {MulDiv(layout_.originLeft, dpi, 1440), MulDiv(layout_.originTop, dpi, 1440), 0, 0};
-  client.right = client.left + MulDiv(layout_.clientWidth, dpi, 1440);
-  client.bottom = client.top + MulDiv(layout_.clientHeight, dpi, 1440);
+  RECT client = {TwipsToPixels(layout_.originLeft, dpi), TwipsToPixels(layout_.originTop, dpi), 0, 0};
+  client.right = client.left + TwipsToPixels(layout_.clientWidth, dpi);
+  client.bottom = client.top + TwipsToPixels(layout_.clientHeight, dpi);
   const RECT frame = FrameForClient(client, style, exStyle, dpi_);
   CreateWindowExW(exStyle, kFormClass, Wide(layout_.caption).c_str(), style, frame.left, frame.top,
                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_, this);
@@ -271,8 +271,8 @@ void FormWindow::Place(UINT dpi) {
     HWND control = controls_[i];
     if (!control) continue;
     const ControlLayout& c = layout_.controls[i];
-    MoveWindow(control, MulDiv(c.left, d, 1440), MulDiv(c.top, d, 1440), MulDiv(c.width, d, 1440),
-               MulDiv(c.height, d, 1440), FALSE);
+    MoveWindow(control, TwipsToPixels(c.left, d), TwipsToPixels(c.top, d), TwipsToPixels(c.width, d),
+               TwipsToPixels(c.height, d), FALSE);
     HFONT font = defaultFont_.Get();
     if (!c.font.families.empty()) {
       fonts_[i].Reset(CreateLayoutFont(c.font, dpi));
@@ -503,8 +503,8 @@ void FormWindow::Paint() {
   for (const ControlLayout& c : layout_.controls) {
     if (c.kind != ControlKind::Line) continue;
     const int width = std::max(1, MulDiv(c.lineWidthPx, d, 96));
-    int x1 = MulDiv(c.left, d, 1440), y1 = MulDiv(c.top, d, 1440);
-    int x2 = MulDiv(c.width, d, 1440), y2 = MulDiv(c.height, d, 1440);
+    int x1 = TwipsToPixels(c.left, d), y1 = TwipsToPixels(c.top, d);
+    int x2 = TwipsToPixels(c.width, d), y2 = TwipsToPixels(c.height, d);
     // GDI centres a wide pen on the line, so a two-pixel line at y would also cover y - 1, where the
     // etched rule's grey line lies. A wide level or upright line grows down or right from its place.
     if (y1 == y2) y1 += width / 2, y2 += width / 2;

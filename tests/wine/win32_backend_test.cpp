@@ -147,38 +147,55 @@ TEST(FileAttributes, OnlyFilesThatAreNeitherFoldersNorHiddenNorSystemCount) {
   for (const Row& r : rows) EXPECT_EQ(IsNormalFile(r.attributes), r.normal) << std::hex << r.attributes;
 }
 
+// Both backends place controls with TwipsToPixels; it must round as Windows itself does, halves and
+// negative places included, at the scales a monitor may have.
+TEST_F(Win32Backend, TwipsBecomePixelsAsWindowsRoundsThem) {
+  for (int dpi : {96, 120, 144, 168, 192, 288}) {
+    for (int twips = -3000; twips <= 3000; ++twips) {
+      ASSERT_EQ(TwipsToPixels(twips, dpi), MulDiv(twips, dpi, 1440)) << twips << " twips at " << dpi << " dpi";
+    }
+  }
+}
+
 TEST_F(Win32Backend, Form1LayoutGivesAFixedClientAreaAndControlsAtTheirTwipPlaces) {
   Recorder events;
   auto w = platform->Forms().BuildWindow(Form1Layout(), events);
   ASSERT_TRUE(w);
   HWND hwnd = WindowHandle(*w);
-  const int dpi = static_cast<int>(WindowDpi(nullptr));
+  ASSERT_EQ(WindowDpi(nullptr), 96u) << "the pixel places below are for 96 dpi";
   RECT client;
   GetClientRect(hwnd, &client);
-  EXPECT_EQ(client.right, MulDiv(4230, dpi, 1440));
-  EXPECT_EQ(client.bottom, MulDiv(900, dpi, 1440));
+  EXPECT_EQ(client.right, 282);
+  EXPECT_EQ(client.bottom, 60);
   const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
   EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) << std::hex << style;
   EXPECT_TRUE(style & WS_SYSMENU);
   EXPECT_FALSE(IsWindowVisible(hwnd)) << "hidden until Show";
   EXPECT_TRUE(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0)) << "the program icon from the resources";
 
-  const WindowLayout layout = Form1Layout();
-  for (int i = 0; i < kForm1ControlCount; ++i) {
-    const ControlLayout& c = layout.controls[static_cast<std::size_t>(i)];
-    HWND child = Child(*w, i);
-    if (c.kind == ControlKind::Timer) {
-      EXPECT_FALSE(child) << c.name;
-      continue;
-    }
-    ASSERT_TRUE(child) << c.name;
+  EXPECT_FALSE(Child(*w, Timer1));
+  EXPECT_FALSE(Child(*w, Timer2));
+  // Where each control is on the screen, in pixels of the client area (left, top, width, height).
+  const struct {
+    int control;
+    const char* role;
+    RECT place;
+  } rows[] = {
+      {Picture1, "swatch", {8, 8, 49, 49}},           {Text2, "entry box", {64, 8, 209, 18}},
+      {Check1, "on-top check box", {64, 32, 105, 17}}, {Label1, "coordinate label", {176, 34, 25, 17}},
+      {Text1, "coordinate box", {208, 32, 57, 18}},   {Label2, "unused label", {24, 64, 73, 17}},
+      {Label3, "unused label", {136, 64, 113, 17}},
+  };
+  for (const auto& row : rows) {
+    HWND child = Child(*w, row.control);
+    ASSERT_TRUE(child) << row.role;
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, MulDiv(c.left, dpi, 1440)) << c.name;
-    EXPECT_EQ(r.top, MulDiv(c.top, dpi, 1440)) << c.name;
-    EXPECT_EQ(r.right - r.left, MulDiv(c.width, dpi, 1440)) << c.name;
-    EXPECT_EQ(r.bottom - r.top, MulDiv(c.height, dpi, 1440)) << c.name;
+    EXPECT_EQ(r.left, row.place.left) << row.role;
+    EXPECT_EQ(r.top, row.place.top) << row.role;
+    EXPECT_EQ(r.right - r.left, row.place.right) << row.role;
+    EXPECT_EQ(r.bottom - r.top, row.place.bottom) << row.role;
   }
   wchar_t text[64];
   GetWindowTextW(Child(*w, Check1), text, 64);
@@ -429,9 +446,10 @@ TEST_F(Win32Backend, MovedToAMonitorWithAnotherScaleTheWindowLaysItselfOutAgain)
   RECT r;
   GetWindowRect(Child(*w, Text2), &r);
   MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-  EXPECT_EQ(r.left, MulDiv(960, 192, 1440));
-  EXPECT_EQ(r.top, MulDiv(120, 192, 1440));
-  EXPECT_EQ(r.right - r.left, MulDiv(3135, 192, 1440));
+  // The entry box at twice its 96-dpi place and size.
+  EXPECT_EQ(r.left, 128);
+  EXPECT_EQ(r.top, 16);
+  EXPECT_EQ(r.right - r.left, 418);
   GetWindowRect(hwnd, &r);
   EXPECT_EQ(r.right - r.left, 500) << "the size the system suggests";
 }
