@@ -281,17 +281,6 @@ TEST_F(QtBackend, AnEditThatLeavesTheSameTextIsStillANotice) {
   EXPECT_EQ(window->GetText(kBox), u"#0A00AB");
 }
 
-TEST_F(QtBackend, ABoxKeepsItsSelectionWhenTheFocusLeaves) {
-  Recorder rec;
-  auto window = Kit().BuildWindow(SmallLayout(), rec);
-  auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
-  window->SetText(kBox, u"409\t200");
-  box->setSelection(0, 3);
-  QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
-  QApplication::sendEvent(box, &out);
-  EXPECT_EQ(box->selectedText(), QStringLiteral("409"));
-}
-
 TEST_F(QtBackend, WindowDestroyedInsideItsOwnTicksPumpIsSilencedAndDeletedLater) {
   Recorder rec;
   std::unique_ptr<NativeWindow> window = Kit().BuildWindow(SmallLayout(), rec);
