@@ -55,9 +55,11 @@ Text Form::GetText(int control) const {
 
 void Form::SetText(int control, const Text& text) {
   if (!native_ || knownText_[control] == text) return;
-  // Recorded before the native set, so the backend's own change notice reads as an echo.
   knownText_[control] = text;
+  // The backend's own notice of this set is its echo, not an edit: Change is raised here, once.
+  settingText_ = true;
   native_->SetText(control, text);
+  settingText_ = false;
   OnChange(control);
 }
 
@@ -93,10 +95,10 @@ void Form::KeyPress(int control, std::int16_t& keyAscii) {
 }
 
 void Form::TextChanged(int control) {
-  if (!native_) return;
-  Text now = native_->GetText(control);
-  if (now == knownText_[control]) return;
-  knownText_[control] = std::move(now);
+  if (!native_ || settingText_) return;
+  // An edit by the user is a change even when it leaves the text as it was (a colour pasted over
+  // itself, a character typed over the same one): only a set to the text a box holds is silent.
+  knownText_[control] = native_->GetText(control);
   OnChange(control);
 }
 

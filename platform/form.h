@@ -1,6 +1,7 @@
 // A window class of the program with the forms toolkit's rules, kept once for every backend: one instance
 // per class, load builds the window from its layout before the load handler, unload keeps the instance,
-// a set text raises Change before the setter returns and never when the text is unchanged.
+// a set text raises Change before the setter returns and never when the text is unchanged, and every
+// edit by the user raises it, also one that leaves the text as it was.
 #pragma once
 
 #include <cstdint>
@@ -67,6 +68,7 @@ class Form : private WindowEvents {
   WindowLayout layout_;
   std::unique_ptr<NativeWindow> native_;
   std::vector<Text> knownText_;     // last text of each text box that Change has been raised for
+  bool settingText_ = false;        // inside SetText's native set: a text notice is its echo
   std::vector<bool> timerEnabled_;  // the Enabled property of each timer
   bool unloading_ = false;
 };

@@ -19,7 +19,8 @@ class WindowEvents {
  public:
   // A character key typed into a text box, before the box handles it. Set keyAscii to 0 to swallow it.
   virtual void KeyPress(int control, std::int16_t& keyAscii) = 0;
-  // The text of a text box may have changed (typed, deleted, pasted, or set by SetText).
+  // The user typed, deleted or pasted in a text box, also when the text came out the same. A notice
+  // that comes while SetText runs is taken as that set's echo.
   virtual void TextChanged(int control) = 0;
   virtual void Click(int control) = 0;
   virtual void GotFocus(int control) = 0;
@@ -72,14 +73,16 @@ struct ScreenPoint {
 class ScreenContext {
  public:
   virtual ~ScreenContext() = default;
-  // The colour at a point in physical screen pixels, or kInvalidColor when it cannot be read.
+  // The colour at a point in physical screen pixels (as CursorPos gives them), or kInvalidColor when it
+  // cannot be read.
   virtual ColorValue Pixel(std::int32_t x, std::int32_t y) = 0;
 };
 
 class ScreenServices {
  public:
   virtual std::unique_ptr<ScreenContext> GetScreen() = 0;  // null when the screen cannot be had
-  // The cursor position in physical screen pixels; false when it cannot be read.
+  // The cursor position in physical screen pixels from the top left of the primary monitor, so monitors
+  // left of or above it give negative coordinates; false when it cannot be read.
   virtual bool CursorPos(ScreenPoint& point) = 0;
   // Above all windows that are not topmost, or back among them; keeps place and size, stays shown.
   virtual void SetTopmost(NativeWindow& window, bool onTop) = 0;

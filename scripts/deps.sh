@@ -4,12 +4,12 @@
 set -euo pipefail
 what=${1:-test}
 
-run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libgl-dev zlib1g-dev fonts-noto-cjk
+run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-randr0-dev libgl-dev zlib1g-dev fonts-noto-cjk
           libpipewire-0.3-dev libspa-0.2-dev)
 test_pkgs=(googletest libgtest-dev xvfb openbox xdotool xclip x11-utils x11-xserver-utils xauth
            imagemagick g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
            binutils-mingw-w64-x86-64 wine64 icoutils
-           dpkg-dev file desktop-file-utils appstream groff-base unzip
+           dpkg-dev file desktop-file-utils appstream groff-base unzip lintian
            libxcb-xtest0-dev xrestop strace
            pipewire pipewire-bin wireplumber xdg-desktop-portal dbus dbus-bin python3-dbus python3-gi)
 pkgs=("${run_pkgs[@]}")

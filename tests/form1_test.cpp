@@ -177,6 +177,20 @@ TEST_F(MainWindow, PastedColourRepaintsOnce) {
   EXPECT_EQ(w->backColorSets, before + 1);
 }
 
+TEST_F(MainWindow, TheSameColourPastedOverTheEntryRepaintsAndPausesLikeAnyOther) {
+  sys.screen.PaintAll(0xAB000A);
+  Start();
+  Tick();
+  user().Type(Text2, u"\r");
+  ASSERT_EQ(Entry(), u"#0A00AB");
+  sys.screen.PaintAll(0x00FF00);
+  Tick();
+  ASSERT_EQ(w->backColors[Picture1], 0x00FF00u);
+  user().Replace(Text2, u"#0A00AB");
+  EXPECT_EQ(w->backColors[Picture1], 0xAB000Au);
+  EXPECT_FALSE(Sampling());
+}
+
 TEST_F(MainWindow, EnterAfterATypedColourCapturesTheLastSampledColourAndResumes) {
   for (const char16_t* args : {u"", u"-d"}) {
     SCOPED_TRACE(TextToUtf8(args));

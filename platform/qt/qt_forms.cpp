@@ -11,7 +11,7 @@
 
 namespace tintvale::qt {
 
-QtToolkit::QtToolkit() {
+QtToolkit::QtToolkit(QStringList arguments) : arguments_(std::move(arguments)) {
   sweep_.setSingleShot(true);
   sweep_.setInterval(0);
   QObject::connect(&sweep_, &QTimer::timeout, &sweep_, [this] { Sweep(); });
@@ -62,12 +62,7 @@ bool QtToolkit::SetClipboardText(const Text& text) {
   return true;
 }
 
-Text QtToolkit::CommandLine() {
-  // Qt has already taken out its own options (-platform, -display, ...).
-  QStringList args = QCoreApplication::arguments();
-  if (!args.isEmpty()) args.removeFirst();
-  return FromQString(args.join(QLatin1Char(' ')));
-}
+Text QtToolkit::CommandLine() { return FromQString(arguments_.join(QLatin1Char(' '))); }
 
 QIcon ProgramQIcon() {
   const IconImage& icon = ProgramIcon();

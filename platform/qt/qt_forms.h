@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -15,7 +16,8 @@ namespace tintvale::qt {
 
 class QtToolkit : public Toolkit {
  public:
-  QtToolkit();
+  // arguments: the program's arguments after its name, as given, Qt's own options included.
+  explicit QtToolkit(QStringList arguments);
   ~QtToolkit();
 
   std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override;
@@ -37,6 +39,7 @@ class QtToolkit : public Toolkit {
 
  private:
   void Sweep();
+  QStringList arguments_;
   int depth_ = 0;
   bool quitRequested_ = false;
   std::vector<std::unique_ptr<QWidget>> retired_;

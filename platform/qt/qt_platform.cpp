@@ -45,8 +45,9 @@ bool XServerReachable() {
 
 class QtPlatform : public Platform {
  public:
-  QtPlatform(int& argc, char** argv, const QByteArray& displayName)
+  QtPlatform(int& argc, char** argv, const QByteArray& displayName, QStringList arguments)
       : app_(argc, argv),
+        toolkit_(std::move(arguments)),
         screen_(Connection(), displayName.isEmpty() ? nullptr : displayName.constData()),
         registry_(RegFileRegistry::XdgRegistryFiles()) {
     // Japanese captions in the default font take Japanese glyph forms whatever the locale: without a
@@ -96,6 +97,15 @@ QByteArray DisplayOption(int argc, char** argv) {
   return QByteArray();
 }
 
+// The arguments after the program's name as the user gave them. Taken before QApplication takes out
+// the options it acts on itself (-display, -name, -style, ...): the option scan sees the whole text, so
+// "-display" counts as "-d" as it would anywhere else.
+QStringList ArgumentsAsGiven(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+  return arguments;
+}
+
 }  // namespace
 
 std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
@@ -122,7 +132,7 @@ std::unique_ptr<Platform> CreatePlatform(int argc, char** argv) {
   const bool shmChosen = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
   if (!shmChosen) qputenv("QT_XCB_NO_MITSHM", "1");
   const QByteArray displayName = DisplayOption(argc, argv);
-  auto platform = std::make_unique<QtPlatform>(g_argc, argv, displayName);
+  auto platform = std::make_unique<QtPlatform>(g_argc, argv, displayName, ArgumentsAsGiven(argc, argv));
   if (!shmChosen) qunsetenv("QT_XCB_NO_MITSHM");
   const QString name = QGuiApplication::platformName();
   if (name.startsWith(QLatin1String("wayland")) && !platform->Portal()) {

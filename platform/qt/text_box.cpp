@@ -1,5 +1,7 @@
 #include "platform/qt/text_box.h"
 
+#include <QFocusEvent>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPointer>
@@ -32,6 +34,10 @@ TextBox::TextBox(QWidget* parent, SinkPtr sink, int id)
   connect(this, &QLineEdit::textEdited, this, [this](const QString& now) {
     if (!PlainNumbers(now)) SetShaping(true);
   });
+  // Every copy of the line edit (Ctrl+C, Ctrl+X, the context menu, the mouse selection into PRIMARY)
+  // goes through QClipboard::setText, which QLineEdit does not let a subclass change; the copy is
+  // corrected as it lands, before any other program can read it.
+  connect(QGuiApplication::clipboard(), &QClipboard::changed, this, &TextBox::GiveCopiedTabs);
 }
 
 void TextBox::SetBoxText(const QString& text) {
@@ -48,6 +54,20 @@ void TextBox::SetBoxText(const QString& text) {
     // A set text shows from its start with the caret there, as a text box does.
     setCursorPosition(0);
   }
+}
+
+// The line edit copies what it shows. While it shows its set text unedited, the copied part of the set
+// text goes on the clipboard instead: tabs where en spaces stand.
+void TextBox::GiveCopiedTabs(QClipboard::Mode mode) {
+  if (correcting_ || set_ == shown_ || !hasSelectedText() || text() != shown_) return;
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const bool ours = mode == QClipboard::Selection ? clipboard->ownsSelection() : clipboard->ownsClipboard();
+  const QString selected = selectedText();
+  if (!ours || clipboard->text(mode) != selected) return;
+  // Setting it raises changed again, inside this call.
+  correcting_ = true;
+  clipboard->setText(set_.mid(selectionStart(), selected.size()), mode);
+  correcting_ = false;
 }
 
 QString TextBox::BoxText() const {
@@ -79,6 +99,16 @@ void TextBox::keyPressEvent(QKeyEvent* e) {
       if (!replacement.isEmpty()) insert(replacement);
       return;
   }
+}
+
+// A box keeps its selection when the focus goes elsewhere, as a Windows text box does; the line edit
+// would drop it. The coordinate box hands the focus straight back to the entry box, so without this its
+// context menu never had a selection to copy.
+void TextBox::focusOutEvent(QFocusEvent* e) {
+  const int start = selectionStart();
+  const int length = selectionLength();
+  QLineEdit::focusOutEvent(e);
+  if (length > 0 && !hasSelectedText()) setSelection(start, length);
 }
 
 // Text composed with an input method arrives here, not as key presses: each committed character

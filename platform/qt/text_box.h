@@ -1,7 +1,9 @@
 // A single-line text box: it raises KeyPress for each character before it handles the key, shows a set
-// text's tabs as en spaces and gives the text back as it was set, and draws numbers without text shaping.
+// text's tabs as en spaces and gives the text back as it was set (to a copy too), keeps its selection
+// when the focus leaves it, and draws numbers without text shaping.
 #pragma once
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QString>
 
@@ -22,17 +24,20 @@ class TextBox : public QLineEdit {
  protected:
   void keyPressEvent(QKeyEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
 
  private:
   enum class Outcome { Unchanged, Changed, WindowGone };
   Outcome RaiseKeyPresses(const QString& chars, QString& replacement);
   void SetShaping(bool shaped);
+  void GiveCopiedTabs(QClipboard::Mode mode);
 
   SinkPtr sink_;
   int id_;
   QString set_;
   QString shown_;
   bool shaped_ = true;
+  bool correcting_ = false;  // inside GiveCopiedTabs' own copy
 };
 
 }  // namespace tintvale::qt

@@ -1,5 +1,6 @@
 #include "platform/qt/x11_screen.h"
 
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
 
 #include <QWidget>
@@ -113,6 +114,13 @@ Region PredictedRegion(ScreenPoint previous, ScreenPoint last, int rootWidth, in
   return r;
 }
 
+ScreenPoint PrimaryOrigin(const std::vector<Monitor>& monitors) {
+  for (const Monitor& m : monitors) {
+    if (m.primary) return {m.x, m.y};
+  }
+  return {};
+}
+
 bool ReadPixelValue(const std::uint8_t* data, std::size_t length, const PixelFormat& format, std::uint32_t& pixel) {
   const int bytes = format.bitsPerPixel / 8;
   if (bytes < 1 || bytes > 4 || format.bitsPerPixel % 8 != 0 || length < static_cast<std::size_t>(bytes)) {
@@ -136,17 +144,24 @@ class X11ScreenContext : public ScreenContext {
  public:
   explicit X11ScreenContext(X11Screen& screen) : screen_(screen) {}
 
-  ColorValue Pixel(std::int32_t x, std::int32_t y) override {
+  ColorValue Pixel(std::int32_t atX, std::int32_t atY) override {
     xcb_connection_t* c = screen_.connection_;
     X11Screen::Snapshot& snapshot = screen_.snapshot_;
     const bool fresh = snapshot.valid;
     snapshot.valid = false;  // a snapshot answers only the read that follows the pointer's
     if (!c || xcb_connection_has_error(c)) return kInvalidColor;
-    if (x < 0 || y < 0 || x > std::numeric_limits<std::int16_t>::max() || y > std::numeric_limits<std::int16_t>::max()) {
-      return kInvalidColor;
-    }
     xcb_window_t root = screen_.pointerRoot_;
     if (root == 0) root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    // The point is measured from the primary monitor, the root's pixels from the root's top left.
+    const ScreenPoint origin = root == screen_.originRoot_ ? screen_.origin_ : ScreenPoint{};
+    const std::int64_t rootX = std::int64_t{atX} + origin.x;
+    const std::int64_t rootY = std::int64_t{atY} + origin.y;
+    if (rootX < 0 || rootY < 0 || rootX > std::numeric_limits<std::int16_t>::max() ||
+        rootY > std::numeric_limits<std::int16_t>::max()) {
+      return kInvalidColor;
+    }
+    const auto x = static_cast<std::int32_t>(rootX);
+    const auto y = static_cast<std::int32_t>(rootY);
     xcb_screen_t* screen = ScreenOfRoot(c, root);
     if (!screen) return kInvalidColor;
 
@@ -206,9 +221,68 @@ X11Screen::X11Screen(xcb_connection_t* qtConnection, const char* displayName) : 
   own_.reset(xcb_connect(displayName, nullptr));  // never null: a failed connection is an error object
   if (xcb_connection_has_error(own_.get())) {
     own_.reset();
-    return;
+  } else {
+    connection_ = own_.get();
   }
-  connection_ = own_.get();
+  FollowMonitorChanges();
+}
+
+void X11Screen::FollowMonitorChanges() {
+  xcb_connection_t* c = connection_;
+  const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+  if (!randr || !randr->present) return;
+  XcbPtr<xcb_randr_query_version_reply_t> version(
+      xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr));
+  if (!version || version->major_version != 1 || version->minor_version < 2) return;
+  randrMinor_ = static_cast<int>(version->minor_version);
+  // Qt reads its own connection's events; only a connection of this thread's can be watched.
+  if (!own_) return;
+  // A change of outputs, CRTCs or the primary output comes as a notice on the connection. The replies
+  // a tick waits for bring any notice that came before them into xcb's queue, so looking there costs
+  // nothing until one has come. (The X server sends none for a monitor set or deleted by hand, with
+  // xrandr --setmonitor; such a change shows at the next notice.)
+  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem; xcb_screen_next(&it)) {
+    xcb_randr_select_input(c, it.data->root,
+                           XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
+                               XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+  }
+  xcb_flush(c);
+  randrFirstEvent_ = randr->first_event;
+}
+
+void X11Screen::TakeMonitorNotices() {
+  if (randrFirstEvent_ < 0) return;
+  while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_)) {
+    const int code = (event->response_type & 0x7f) - randrFirstEvent_;
+    if (code == XCB_RANDR_SCREEN_CHANGE_NOTIFY || code == XCB_RANDR_NOTIFY) originRoot_ = 0;
+    std::free(event);
+  }
+}
+
+ScreenPoint X11Screen::AskOrigin(std::uint32_t root) {
+  xcb_connection_t* c = connection_;
+  if (randrMinor_ >= 5) {
+    XcbPtr<xcb_randr_get_monitors_reply_t> reply(
+        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
+    if (!reply) return {};
+    std::vector<Monitor> monitors;
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
+      monitors.push_back({it.data->x, it.data->y, it.data->primary != 0});
+    }
+    return PrimaryOrigin(monitors);
+  }
+  if (randrMinor_ < 3) return {};  // no primary output before RandR 1.3
+  // Before monitors: the CRTC that shows the primary output.
+  XcbPtr<xcb_randr_get_output_primary_reply_t> primary(
+      xcb_randr_get_output_primary_reply(c, xcb_randr_get_output_primary(c, root), nullptr));
+  if (!primary || primary->output == XCB_NONE) return {};
+  XcbPtr<xcb_randr_get_output_info_reply_t> output(
+      xcb_randr_get_output_info_reply(c, xcb_randr_get_output_info(c, primary->output, XCB_CURRENT_TIME), nullptr));
+  if (!output || output->crtc == XCB_NONE) return {};
+  XcbPtr<xcb_randr_get_crtc_info_reply_t> crtc(
+      xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, output->crtc, XCB_CURRENT_TIME), nullptr));
+  if (!crtc) return {};
+  return {crtc->x, crtc->y};
 }
 
 void X11Screen::Disconnect::operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
@@ -252,13 +326,18 @@ bool X11Screen::CursorPos(ScreenPoint& point) {
     XcbPtr<xcb_generic_error_t> imageError(rawImageError);
     if (imageError) image.reset();  // the root shrank: the pixel is read on its own
   }
+  TakeMonitorNotices();
   if (!reply || error) return false;
   // On another X screen the reply names that screen's root, with coordinates relative to it.
   pointerRoot_ = reply->root;
-  point.x = reply->root_x;
-  point.y = reply->root_y;
-  previous_ = havePointer_ && reply->root == expectedRoot ? last_ : point;
-  last_ = point;
+  if (originRoot_ != reply->root) {
+    origin_ = AskOrigin(reply->root);
+    originRoot_ = reply->root;
+  }
+  const ScreenPoint onRoot{reply->root_x, reply->root_y};
+  point = {onRoot.x - origin_.x, onRoot.y - origin_.y};
+  previous_ = havePointer_ && reply->root == expectedRoot ? last_ : onRoot;
+  last_ = onRoot;
   havePointer_ = true;
   if (image && reply->root == expectedRoot) {
     const std::uint8_t* data = xcb_get_image_data(image.get());

@@ -1,5 +1,6 @@
-// Screen and window services on X11: the pointer and one pixel through xcb in physical root pixels, and
-// always-on-top through Qt's window flags. Without an xcb connection every read fails cleanly.
+// Screen and window services on X11: the pointer and one pixel through xcb in physical pixels from the
+// top left of RandR's primary monitor, and always-on-top through Qt's window flags. Without an xcb
+// connection every read fails cleanly.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,14 @@ Region PredictedRegion(ScreenPoint previous, ScreenPoint last, int rootWidth, in
 // by bit replication.
 ColorValue DecodeTrueColor(std::uint32_t pixel, const PixelFormat& format);
 
+// A monitor as RandR lists it: its top left on the root, and whether it is the primary one.
+struct Monitor {
+  std::int32_t x = 0, y = 0;
+  bool primary = false;
+};
+// Where screen coordinates start on a root: the top left of the primary monitor, else of the root.
+ScreenPoint PrimaryOrigin(const std::vector<Monitor>& monitors);
+
 // Reads through a connection of its own to displayName (null: $DISPLAY) when Qt runs on X11
 // (qtConnection not null), and through Qt's when that one cannot be opened.
 class X11Screen : public ScreenServices {
@@ -56,6 +65,15 @@ class X11Screen : public ScreenServices {
   std::unique_ptr<xcb_connection_t, Disconnect> own_;
   xcb_connection_t* connection_ = nullptr;  // own_, or Qt's
   std::uint32_t pointerRoot_ = 0;  // the root the pointer was last seen on; 0 before the first look
+
+  // The primary monitor's top left on originRoot_, asked for again after RandR reports a change.
+  void FollowMonitorChanges();
+  void TakeMonitorNotices();
+  ScreenPoint AskOrigin(std::uint32_t root);
+  int randrMinor_ = -1;           // RandR 1.x on the connection; -1 without RandR
+  int randrFirstEvent_ = -1;      // RandR's first event code on own_ when its notices are followed
+  std::uint32_t originRoot_ = 0;  // 0: to be asked for
+  ScreenPoint origin_{};
 
   // The image read together with the pointer, around where it was expected: the next pixel read takes
   // its pixel from here when the pointer landed inside. Used once, then dropped.

@@ -64,6 +64,31 @@ HFONT CreateDefaultFont(UINT dpi) {
   return CreateLayoutFont(wanted, dpi);
 }
 
+// Replaces the clipboard's contents with a text, owned by owner. Another program may hold the clipboard
+// open for a moment: OpenClipboard fails at once, so it is tried again for about 100 ms.
+bool WriteClipboard(HWND owner, const Text& text) {
+  const DWORD start = GetTickCount();
+  while (!OpenClipboard(owner)) {
+    if (GetTickCount() - start >= 100) return false;
+    Sleep(10);
+  }
+  bool ok = false;
+  if (EmptyClipboard()) {
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+      if (void* p = GlobalLock(memory)) {
+        std::copy(text.begin(), text.end(), static_cast<wchar_t*>(p));
+        static_cast<wchar_t*>(p)[text.size()] = L'\0';
+        GlobalUnlock(memory);
+        ok = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;  // the system owns it from here
+      }
+      if (!ok) GlobalFree(memory);
+    }
+  }
+  CloseClipboard();
+  return ok;
+}
+
 class FormWindow;
 
 // Counts a running handler of a window; the last one out deletes a window whose owner has let go.
@@ -96,6 +121,7 @@ class FormWindow {
   void SetNativeText(HWND control, const Text& text);
   void SetBoxText(int index, const Text& text);
   Text BoxText(int index) const;
+  bool CopySetText(HWND edit, int index);
   void SetColor(int index, ColorValue color);
   void StartTimer(int index, bool enabled, int intervalMs);
 
@@ -292,6 +318,19 @@ Text FormWindow::BoxText(int index) const {
   const int got = GetWindowTextW(control, buffer.data(), length + 1);
   Text now = FromWide(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
   return now == shownText_[static_cast<std::size_t>(index)] ? setText_[static_cast<std::size_t>(index)] : now;
+}
+
+// Copying from a box that still shows its set text unedited gives the selected part of the text as it
+// was set, tabs and not the em spaces that stand for them. False when the plain copy gives that already.
+bool FormWindow::CopySetText(HWND edit, int index) {
+  const Text& set = setText_[static_cast<std::size_t>(index)];
+  if (set == shownText_[static_cast<std::size_t>(index)] || BoxText(index) != set) return false;
+  DWORD start = 0, end = 0;
+  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  end = std::min<DWORD>(end, static_cast<DWORD>(set.size()));
+  if (start >= end) return false;
+  WriteClipboard(edit, set.substr(start, end - start));
+  return true;
 }
 
 void FormWindow::SetColor(int index, ColorValue color) {
@@ -513,6 +552,16 @@ LRESULT FormWindow::OnEditMessage(HWND edit, int index, UINT msg, WPARAM wParam,
       wParam = static_cast<std::uint16_t>(key);
       break;
     }
+    case WM_COPY:
+      // Ctrl+C and the context menu's Copy come here too: the box sends itself WM_COPY for both.
+      if (CopySetText(edit, index)) return 0;
+      break;
+    case WM_CUT:
+      if (CopySetText(edit, index)) {
+        SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+        return 0;
+      }
+      break;
     case WM_NCDESTROY:
       SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
       SetWindowLongPtrW(edit, GWLP_USERDATA, 0);
@@ -699,28 +748,7 @@ bool Win32Toolkit::SetClipboardText(const Text& text) {
     // SetClipboardData needs an owner window after EmptyClipboard; a message-only window serves.
     clipboardOwner_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr);
   }
-  // Another program may hold the clipboard open for a moment: OpenClipboard fails at once, so retry
-  // for about 100 ms before giving up.
-  const DWORD start = GetTickCount();
-  while (!OpenClipboard(clipboardOwner_)) {
-    if (GetTickCount() - start >= 100) return false;
-    Sleep(10);
-  }
-  bool ok = false;
-  if (EmptyClipboard()) {
-    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-      if (void* p = GlobalLock(memory)) {
-        std::copy(text.begin(), text.end(), static_cast<wchar_t*>(p));
-        static_cast<wchar_t*>(p)[text.size()] = L'\0';
-        GlobalUnlock(memory);
-        ok = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;  // the system owns it from here
-      }
-      if (!ok) GlobalFree(memory);
-    }
-  }
-  CloseClipboard();
-  return ok;
+  return WriteClipboard(clipboardOwner_, text);
 }
 
 Text Win32Toolkit::CommandLine() { return ArgumentsAfterProgramName(FromWide(GetCommandLineW())); }

@@ -76,6 +76,40 @@ open_about() {
   wait_for 10 active_is "$about" || xdotool windowactivate --sync "$about" >/dev/null 2>&1
 }
 
+# The coordinate box (208,32 in the client area, 57x18) selected as a user selects it all, with a
+# triple click; the selection goes to PRIMARY.
+select_coordinate_box() {
+  local X Y
+  read -r X Y _ _ < <(client_geometry "$wid")
+  xdotool mousemove $((X + 236)) $((Y + 41)) click --repeat 3 --delay 60 1
+}
+
+# The coordinates shown for the pointer at root X Y, as a user copies them from the coordinate box
+# ("x<Tab>y"): "#" typed into the entry box pauses sampling and the box is selected into PRIMARY.
+# Repeated until they are as expected, with Enter between (the focus is back in the entry box), which
+# captures and starts sampling again: the "#" may come before the first tick after the pointer moved.
+# Returns with sampling paused and the box selected; Enter resumes.
+coordinates_until() {
+  local x=$1 y=$2 expected=$3 end=$((SECONDS + 20))
+  primary_is() { [ "$(xclip -o -selection primary 2>/dev/null; echo .)" = "$1." ]; }
+  until false; do
+    xdotool mousemove "$x" "$y"
+    xdotool type '#'
+    select_coordinate_box
+    wait_for 1 primary_is "$expected" && return 0
+    [ $SECONDS -lt $end ] ||
+      fail "the pointer at $x,$y shows '$(xclip -o -selection primary 2>/dev/null | od -An -c)', expected '$expected'"
+    xdotool key Return
+  done
+}
+swatch() {
+  local X Y
+  read -r X Y _ _ < <(client_geometry "$wid")
+  import -window root -crop 1x1+$((X + 30))+$((Y + 30)) -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -n1
+}
+swatch_is() { [ "$(swatch)" = "$1" ]; }
+swatch_is_not() { [ "$(swatch)" != "$1" ]; }
+
 command -v xdotool >/dev/null && command -v xclip >/dev/null && command -v xprop >/dev/null || {
   echo "SKIP: xdotool, xclip and xprop are needed" >&2; exit 77; }
 if [ "$case_name" != no_display ]; then
@@ -101,6 +135,43 @@ case $case_name in
     if [ "$case_name" = capture_hex_clipboard ]; then start -c; expected='#0A00AB'; else start -d -c; expected='10,0,171'; fi
     xdotool mousemove 20 30
     capture_until_clipboard "$expected"
+    close_and_expect_status_0
+    ;;
+
+  qt_options_are_argument_text)
+    # Qt takes -display and -name out of the arguments it hands on and still acts on them; the option
+    # scan sees them: "-display" and "my-data" both hold "-d".
+    xsetroot -solid '#0A00AB'
+    for args in "-display $DISPLAY -c" "-name my-data -c"; do
+      # shellcheck disable=SC2086
+      start $args
+      xdotool mousemove 20 30
+      capture_until_clipboard '10,0,171'
+      [[ "$args" != -name* ]] || xprop -id "$wid" WM_CLASS | grep -q '"my-data"' ||
+        fail "Qt did not act on -name: $(xprop -id "$wid" WM_CLASS)"
+      close_and_expect_status_0
+    done
+    ;;
+
+  copy_coordinates_and_paste_the_same_colour)
+    # Copied from the coordinate box, by selecting it (PRIMARY) and with its context menu (CLIPBOARD),
+    # the coordinates are x, a tab, y.
+    xsetroot -solid '#0A00AB'
+    start -c
+    read -r X Y _ _ < <(client_geometry "$wid")
+    coordinates_until $((X + 236)) $((Y + 41)) "$((X + 236))"$'\t'"$((Y + 41))"
+    printf 'stale' | xclip -i -selection clipboard
+    xdotool click 3 key c
+    wait_for 5 clipboard_is "$((X + 236))"$'\t'"$((Y + 41))" ||
+      fail "the context menu's Copy gave '$(xclip -o -selection clipboard 2>/dev/null | od -An -c)'"
+    xdotool key Return
+    # The text the entry box holds, pasted over itself, previews it and pauses like any colour text.
+    xdotool mousemove 20 30
+    capture_until_clipboard '#0A00AB'
+    xdotool mousemove $((X + 100)) $((Y + 55))
+    wait_for 5 swatch_is_not '#0A00AB' || fail "the swatch did not follow the pointer onto the window"
+    xdotool key ctrl+a ctrl+v
+    wait_for 5 swatch_is '#0A00AB' || fail "the swatch shows $(swatch) after the entry's own text was pasted over it"
     close_and_expect_status_0
     ;;
 
@@ -206,7 +277,6 @@ case $case_name in
     ;;
 
   depth16|depth30)
-    # A private server at that depth, with its own window manager.
     depth=${case_name#depth}
     start_x 640x480x"$depth" 141 190
     xsetroot -solid '#0A00AB'
@@ -214,6 +284,28 @@ case $case_name in
     xdotool mousemove 20 400
     # 5-6-5 bits scaled back to 8 with rounding; 10 bits per channel give the colour exactly.
     if [ "$depth" = 16 ]; then capture_until_clipboard '#0800AD'; else capture_until_clipboard '#0A00AB'; fi
+    close_and_expect_status_0
+    ;;
+
+  primary_monitor_origin)
+    # Two monitors side by side, the right one primary and holding the screen's output (so the whole
+    # screen's own monitor is gone): coordinates are measured from the right half's top left.
+    start_x 2560x800x24 141 190
+    command -v xrandr >/dev/null || { echo "SKIP: xrandr is needed" >&2; exit 77; }
+    xrandr --setmonitor tintvale-left 1280/338x800/211+0+0 none >/dev/null
+    xrandr --setmonitor '*tintvale-right' 1280/338x800/211+1280+0 screen >/dev/null
+    xrandr --output screen --primary
+    [ "$(xrandr --listmonitors | head -n1)" = "Monitors: 2" ] || fail "monitors: $(xrandr --listmonitors)"
+    start
+    coordinates_until 100 100 $'-1180\t100'
+    xdotool key Return
+    coordinates_until 1400 700 $'120\t700'
+    xdotool key Return
+    # While it runs the right half goes and the whole screen is one monitor again, not primary: the root's
+    # origin. A monitor set or deleted by hand sends no notice; the primary output's change does.
+    xrandr --delmonitor tintvale-right
+    xrandr --output screen --noprimary
+    coordinates_until 100 100 $'100\t100'
     close_and_expect_status_0
     ;;
 

@@ -17,6 +17,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QClipboard>
+#include <QMenu>
+#include <QAction>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
@@ -56,12 +59,13 @@ class Recorder : public WindowEvents {
   std::vector<int> keyCodes;
   int ticks = 0;
   int closes = 0;
+  int changes = 0;
 
   void KeyPress(int control, std::int16_t& keyAscii) override {
     keyCodes.push_back(keyAscii);
     if (onKey) onKey(control, keyAscii);
   }
-  void TextChanged(int) override {}
+  void TextChanged(int) override { ++changes; }
   void Click(int) override {}
   void GotFocus(int) override {}
   void TimerTick(int control) override {
@@ -211,6 +215,70 @@ TEST_F(QtBackend, TabsOfASetTextShowNarrowAndReadBackAsTabs) {
   window->SetText(kBox, u"580\t230");
   EXPECT_EQ(box->text(), QString::fromUtf8("580\u2002230"));
   EXPECT_EQ(window->GetText(kBox), u"580\t230");
+}
+
+TEST_F(QtBackend, CopiesFromABoxWithASetTabGiveTheTab) {
+  Recorder rec;
+  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  auto menuCopy = [box] {
+    std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+    const QList<QAction*> actions = menu->actions();
+    auto copy = std::find_if(actions.begin(), actions.end(),
+                             [](QAction* a) { return a->text().startsWith(QStringLiteral("&Copy")); });
+    ASSERT_NE(copy, actions.end());
+    (*copy)->trigger();
+  };
+  struct Row {
+    const char* how;
+    int start, length;
+    std::function<void()> copy;
+    QClipboard::Mode mode;
+    QString copied;
+    Text left;
+  } rows[] = {
+      {"Ctrl+C of everything", 0, 7, [box] { QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier); },
+       QClipboard::Clipboard, QStringLiteral("409\t200"), u"409\t200"},
+      {"the context menu's Copy of the middle", 2, 3, menuCopy, QClipboard::Clipboard, QStringLiteral("9\t2"),
+       u"409\t200"},
+      {"Ctrl+X of the end", 3, 4, [box] { QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier); },
+       QClipboard::Clipboard, QStringLiteral("\t200"), u"409"},
+      {"a mouse selection", 0, 4, [box] { QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(5, 5)); },
+       QClipboard::Selection, QStringLiteral("409\t"), u"409\t200"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.how);
+    if (row.mode == QClipboard::Selection && !clipboard->supportsSelection()) continue;
+    window->SetText(kBox, u"409\t200");
+    clipboard->setText(QStringLiteral("stale"), row.mode);
+    box->setSelection(row.start, row.length);
+    row.copy();
+    EXPECT_EQ(clipboard->text(row.mode), row.copied);
+    EXPECT_EQ(window->GetText(kBox), row.left);
+  }
+  // Text the user typed is copied as it stands.
+  window->SetText(kBox, u"");
+  box->insert(QString::fromUtf8("1\u2002" "2"));
+  box->selectAll();
+  box->copy();
+  EXPECT_EQ(clipboard->text(), QString::fromUtf8("1\u2002" "2"));
+}
+
+TEST_F(QtBackend, AnEditThatLeavesTheSameTextIsStillANotice) {
+  Recorder rec;
+  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
+  window->SetText(kBox, u"#0A00AB");
+  rec.changes = 0;
+  box->setSelection(6, 1);
+  QTest::keyClicks(box, QStringLiteral("B"));
+  EXPECT_EQ(rec.changes, 1) << "a character typed over the same one";
+  QGuiApplication::clipboard()->setText(QStringLiteral("#0A00AB"));
+  box->selectAll();
+  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(rec.changes, 2) << "the same text pasted over itself";
+  EXPECT_EQ(window->GetText(kBox), u"#0A00AB");
 }
 
 TEST_F(QtBackend, WindowDestroyedInsideItsOwnTicksPumpIsSilencedAndDeletedLater) {
@@ -965,6 +1033,27 @@ TEST(PixelDecode, RegionFollowsThePointersLastStepAndStaysOnTheRoot) {
     EXPECT_EQ(r.y, row.expected.y);
     EXPECT_EQ(r.width, row.expected.width);
     EXPECT_EQ(r.height, row.expected.height);
+  }
+}
+
+TEST(ScreenOrigin, ThePrimaryMonitorsTopLeftElseTheRoots) {
+  struct Row {
+    const char* name;
+    std::vector<Monitor> monitors;
+    ScreenPoint expected;
+  };
+  const Row rows[] = {
+      {"no monitors (RandR without them)", {}, {0, 0}},
+      {"none is primary", {{0, 0, false}, {1280, 0, false}}, {0, 0}},
+      {"the right half is primary", {{0, 0, false}, {1280, 0, true}}, {1280, 0}},
+      {"primary listed first, below another", {{0, 1024, true}, {0, 0, false}}, {0, 1024}},
+      {"a primary left of the root's origin", {{-640, 0, true}, {0, 0, false}}, {-640, 0}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const ScreenPoint origin = PrimaryOrigin(row.monitors);
+    EXPECT_EQ(origin.x, row.expected.x);
+    EXPECT_EQ(origin.y, row.expected.y);
   }
 }
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Tintvale's Windows program from the outside, under wine64 in an X server with openbox: the window, the
-# capture to the X clipboard in both formats, the always-on-top switch, the About box, the system
-# information launcher with and without its registry values, and the end of the process on close.
+# capture to the X clipboard in both formats, copying the coordinates, the same text pasted over itself,
+# the always-on-top switch, the About box, the system information launcher with and without its registry
+# values, the end of the process on close, and coordinates from the primary monitor.
 # Usage (inside scripts/with-x.sh): blackbox.sh TINTVALE.EXE PROBE.EXE TEST_TOOL.EXE
 set -euo pipefail
 exe=$1 probe=$2 tool=$3
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/wine/probe.sh
 source "$here/probe.sh" "$probe"
+# A command that fails outside a check ends the run: say where.
+trap 'echo "blackbox: stopped by a failing command at line $LINENO"' ERR
 
 drive_c=$WINEPREFIX/drive_c
 app=""
@@ -56,7 +59,7 @@ close_app && pass "close box ends the process" || fail "process still running af
 
 # ---------------------------------------------------------------- capture to the clipboard
 probe_paint 2080E0
-for row in "-c|#2080E0" "-d -c|32,128,224" "-C -D|32,128,224"; do
+for row in "-c|#2080E0" "-d -c|32,128,224" "-C -D|32,128,224" "-display :1 -c|32,128,224"; do
   args=${row%%|*} want=${row#*|}
   # shellcheck disable=SC2086
   start_app $args || continue
@@ -77,6 +80,39 @@ printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
 xdotool windowactivate --sync "$main_x" key Return
 wait_for 5 entry_is '#2080E0' && pass "no -c: entry box" || fail "no -c: entry box '$(entry_text)'"
 clipboard_is stale && pass "no -c: clipboard untouched" || fail "no -c: clipboard changed"
+
+# ---------------------------------------------------------------- the coordinate box and the entry box
+# The context menu's Select All and Copy on the coordinate box (the box sends the focus back to the entry
+# box, so the menu is all a user has there): x, a tab, y.
+read -r cx cy < <(client_origin)
+# Text1 is at 3120,480 twips: 208,32 pixels, 57x18.
+xdotool mousemove $((cx + 236)) $((cy + 41))
+wait_for 5 coordinates_are $((cx + 236)) $((cy + 41)) || fail "coordinates not followed over the box"
+printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
+xdotool click 3 key a || true
+xdotool click 3 key c || true
+wait_for 5 clipboard_is "$((cx + 236))	$((cy + 41))" && pass "coordinates copied with a tab" ||
+  fail "coordinates copied as '$(xclip -o -selection clipboard 2>/dev/null | od -c | head -n2)'"
+
+# The text the entry box holds, pasted over itself, previews and pauses like any other colour text.
+swatch() { import -window root -crop 1x1+$((cx + 30))+$((cy + 30)) -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -n1; }
+swatch_is() { [ "$(swatch)" = "$1" ]; }
+swatch_is_not() { [ "$(swatch)" != "$1" ]; }
+xdotool mousemove 700 500
+xdotool windowactivate --sync "$main_x" key Return
+wait_for 5 entry_is '#2080E0' || fail "no capture before the paste: '$(entry_text)'"
+xdotool mousemove 20 780
+wait_for 5 swatch_is_not '#2080E0' || fail "the swatch did not follow the pointer off the colour"
+printf '#2080E0' | xclip -i -selection clipboard >/dev/null 2>&1
+xdotool windowactivate --sync "$main_x" key Home key shift+End key ctrl+v || true
+wait_for 5 swatch_is '#2080E0' && pass "the same text pasted over itself previews it" ||
+  fail "the swatch shows $(swatch) after pasting the text the entry box holds"
+# Enter resumes sampling; the next capture over the colour leaves the entry box as the next part expects.
+xdotool windowactivate --sync "$main_x" key Return
+xdotool mousemove 700 500
+wait_for 5 coordinates_are 700 500 || fail "sampling did not resume after Enter"
+xdotool key Return
+wait_for 5 entry_is '#2080E0' || fail "entry box '$(entry_text)' after the capture over the colour"
 
 # ---------------------------------------------------------------- always on top
 read -r cx cy < <(client_origin)
@@ -163,6 +199,30 @@ if start_app; then
   close_app || fail "144 dpi: process still running after close"
 fi
 "$TINTVALE_WINE" reg add "$dpi_key" /v LogPixels /t REG_DWORD /d 96 /f </dev/null >/dev/null 2>>"$log"
+
+# ---------------------------------------------------------------- coordinates from the primary monitor
+# Two monitors side by side, the right one primary: a point on the left one has a negative x. Wine takes
+# its monitors from Xinerama, which the X server fills from these RandR monitors, once told not to use
+# RandR (Xvfb's RandR has no providers, so Wine would see one monitor); its X11 driver reads both when
+# its processes start.
+x11_key='HKCU\Software\Wine\X11 Driver'
+restart_wine() { wine_stop; wine_start; }
+if command -v xrandr >/dev/null; then
+  xrandr --setmonitor tintvale-left 640/169x800/211+0+0 none >/dev/null || fail "xrandr --setmonitor"
+  xrandr --setmonitor '*tintvale-right' 640/169x800/211+640+0 screen >/dev/null || fail "xrandr --setmonitor"
+  "$TINTVALE_WINE" reg add "$x11_key" /v UseXRandR /t REG_SZ /d N /f </dev/null >/dev/null 2>>"$log"
+  restart_wine
+  if start_app; then
+    xdotool mousemove 100 100
+    wait_for 5 coordinates_are -540 100 && pass "left of the primary monitor: -540 100" ||
+      fail "root 100,100 left of the primary monitor shows '$(probe texts Tintvale | grep '^Edit 1002')'"
+    close_app || fail "two monitors: process still running after close"
+  fi
+  "$TINTVALE_WINE" reg delete "$x11_key" /v UseXRandR /f </dev/null >/dev/null 2>>"$log" || true
+  xrandr --delmonitor tintvale-right >/dev/null || true
+  xrandr --delmonitor tintvale-left >/dev/null || true
+  restart_wine
+fi
 
 if wine_crashed; then
   fail "Wine reported a crash"

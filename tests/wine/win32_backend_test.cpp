@@ -568,6 +568,53 @@ TEST_F(Win32Backend, ClipboardTakesTheTextAndGivesUpWhileAnotherHolderKeepsItOpe
   EXPECT_EQ(ClipboardText(), L"") << "the earlier text is untouched";
 }
 
+TEST_F(Win32Backend, CopyingFromABoxWithASetTabGivesTheTab) {
+  Recorder events;
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  HWND edit = Child(*w, kEdit2);
+  struct Row {
+    const char* how;
+    int start, end;
+    UINT message;
+    WPARAM wParam;
+    const wchar_t* copied;
+    const char* left;
+  } rows[] = {
+      {"WM_COPY of everything", 0, -1, WM_COPY, 0, L"409\t200", "409\t200"},
+      {"Ctrl+C of the middle", 2, 5, WM_CHAR, 3, L"9\t2", "409\t200"},
+      {"WM_CUT of the end", 3, 7, WM_CUT, 0, L"\t200", "409"},
+  };
+  for (const Row& r : rows) {
+    w->SetText(kEdit2, u"409\t200");
+    ASSERT_TRUE(platform->Forms().SetClipboardText(u"stale"));
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(r.start), r.end);
+    SendMessageW(edit, r.message, r.wParam, 0);
+    EXPECT_EQ(ClipboardText(), r.copied) << r.how;
+    EXPECT_EQ(Show(w->GetText(kEdit2)), r.left) << r.how;
+  }
+  // Text the user typed is copied as it stands.
+  w->SetText(kEdit2, u"");
+  SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"1\u2003" L"2"));
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  SendMessageW(edit, WM_COPY, 0, 0);
+  EXPECT_EQ(ClipboardText(), L"1\u2003" L"2");
+}
+
+TEST_F(Win32Backend, AnEditThatLeavesTheSameTextIsStillANotice) {
+  Recorder events;
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  HWND edit = Child(*w, kEdit);
+  w->SetText(kEdit, u"#0A00AB");
+  SendMessageW(edit, EM_SETSEL, 6, 7);
+  SendMessageW(edit, WM_CHAR, L'B', 1);
+  EXPECT_EQ(events.Count("change 0"), 1) << "a character typed over the same one";
+  ASSERT_TRUE(platform->Forms().SetClipboardText(u"#0A00AB"));
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  SendMessageW(edit, WM_PASTE, 0, 0);
+  EXPECT_EQ(events.Count("change 0"), 2) << "the same text pasted over itself";
+  EXPECT_EQ(Show(w->GetText(kEdit)), "#0A00AB");
+}
+
 TEST_F(Win32Backend, ScreenReadsWindowPixelsAndGivesInvalidOutsideTheScreen) {
   Recorder events;
   auto w = platform->Forms().BuildWindow(TestLayout(false), events);
