@@ -26,6 +26,8 @@ fi
 # shellcheck source=scripts/lib.sh
 source "$here/../../scripts/lib.sh"
 fail_prefix="FAIL [$case_name]"
+# shellcheck source=tests/qt/window_checks.sh
+source "$here/../qt/window_checks.sh"
 
 tmp=$(mktemp -d /tmp/tintvale-portal.XXXXXX)
 on_exit rm -rf "$tmp"
@@ -42,19 +44,11 @@ source "$here/desktop.sh"
 desktop_env "$tmp"
 
 # Windows titled Tintvale: the main window has a client area of 282 x 60, a message box has not.
-windows_titled() {
-  local w
-  for w in $(xdotool search --onlyvisible --pid "$pid" --name . 2>/dev/null); do
-    [ "$(xprop -id "$w" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$1\"" ] && echo "$w"
-  done
-}
 size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
 main_window() { local w; for w in $(windows_titled Tintvale); do [ "$(size_of "$w")" = 282x60 ] && echo "$w"; done | head -n1; }
 message_box() { local w; for w in $(windows_titled Tintvale); do [ "$(size_of "$w")" != 282x60 ] && echo "$w"; done | head -n1; }
 has_main_window() { [ -n "$(main_window)" ]; }
 has_message_box() { [ -n "$(message_box)" ]; }
-active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
-exited() { gone "$pid"; }
 
 pid=""
 start() {
@@ -68,19 +62,6 @@ start() {
 # Asked again until it holds: a message box that appears meanwhile takes the focus.
 activate_once() { xdotool windowactivate "$wid" >/dev/null 2>&1; wait_for 0.5 active_is "$wid"; }
 activate_main() { wait_for 10 activate_once || die "the main window did not become active"; }
-close_and_expect_status_0() {
-  "$send_close" "$wid" || die "could not send the close request"
-  wait_for 20 exited || die "the program did not end after the close box"
-  wait "$pid"; local rc=$?
-  pid=""
-  [ "$rc" -eq 0 ] || die "exit status $rc after the close box"
-}
-clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null; echo .)" = "$1." ]; }
-press_enter_until_clipboard() { xdotool key Return; wait_for 1 clipboard_is "$1"; }
-capture_until_clipboard() {
-  clipboard_is "$1" || wait_for 20 press_enter_until_clipboard "$1" ||
-    die "clipboard holds '$(xclip -o -selection clipboard 2>/dev/null)', expected '$1'"
-}
 count_calls() { cat "$calls" 2>/dev/null | grep -c "\"call\": \"$1\""; }
 calls_at_least() { [ "$(count_calls "$1")" -ge "$2" ]; }
 stderr_has() { grep -q -- "$1" "$tmp/stderr"; }

@@ -9,6 +9,8 @@ send_close=$3
 # shellcheck source=scripts/lib.sh
 source "$(dirname "$0")/../../scripts/lib.sh"
 fail_prefix="FAIL [$case_name]"
+# shellcheck source=tests/qt/window_checks.sh
+source "$(dirname "$0")/window_checks.sh"
 
 tmp=$(mktemp -d /tmp/tintvale-test.XXXXXX)
 on_exit rm -rf "$tmp"
@@ -19,17 +21,9 @@ on_die show_program_stderr
 visible_windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
 main_window() { windows_titled Tintvale | head -n1; }
 has_main_window() { [ -n "$(main_window)" ]; }
-# xdotool's name patterns do not match Japanese text reliably: compare _NET_WM_NAME exactly instead.
-windows_titled() {
-  local w
-  for w in $(xdotool search --onlyvisible --pid "$pid" --name . 2>/dev/null); do
-    [ "$(xprop -id "$w" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$1\"" ] && echo "$w"
-  done
-}
 about_window() { windows_titled 'Tintvaleのﾊﾞｰｼﾞｮﾝ情報' | head -n1; }
 has_about_window() { [ -n "$(about_window)" ]; }
 no_about_window() { [ -z "$(about_window)" ]; }
-exited() { gone "$pid"; }
 
 start() {
   "$prog" "$@" 2>"$tmp/stderr" &
@@ -46,26 +40,6 @@ start() {
 client_geometry() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2}
                            /Height:/ {h=$2} END {print x, y, w, h}'
-}
-active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
-
-# Ends the program through its close box and checks the exit status.
-close_and_expect_status_0() {
-  "$send_close" "$wid" || die "could not send the close request"
-  wait_for 20 exited || die "the program did not end after the close box"
-  wait "$pid"; local rc=$?
-  pid=""
-  [ "$rc" -eq 0 ] || die "exit status $rc after the close box"
-}
-
-clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null; echo .)" = "$1." ]; }
-
-# Enter until the capture on the clipboard is the expected text: the first ticks after the pointer
-# moved may still hold the old pixel.
-press_enter_until_clipboard() { xdotool key Return; wait_for 1 clipboard_is "$1"; }
-capture_until_clipboard() {
-  clipboard_is "$1" || wait_for 20 press_enter_until_clipboard "$1" ||
-    die "clipboard holds '$(xclip -o -selection clipboard 2>/dev/null)', expected '$1'"
 }
 
 open_about() {
