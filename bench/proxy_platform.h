@@ -1,6 +1,6 @@
-// The tick benchmarks' platform: every call passes through to the real platform, each timer tick is timed
-// into a TickRecord, the screen stamps the tick in progress when the program reads the cursor and a pixel,
-// and each window is wrapped in the benchmark's own proxy, which overrides only the calls it times.
+// The tick benchmarks' proxies, put in front of the real platform (bench/fronted_platform.h): each timer
+// tick is timed into a TickRecord, the screen stamps the tick in progress when the program reads the cursor
+// and a pixel, and each window is wrapped in the benchmark's own proxy, which overrides only the calls it times.
 #pragma once
 
 #include <atomic>
@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/fronted_platform.h"
 #include "platform/services.h"
 
 namespace tintvale::bench {
@@ -167,24 +168,6 @@ class StampingScreen final : public ScreenServices {
   ScreenServices& inner_;
   TickTimes*& current_;
   Clock now_;
-};
-
-// The real platform with the benchmark's toolkit and the stamping screen in front of its own.
-class ProxyPlatform final : public Platform {
- public:
-  ProxyPlatform(Platform& inner, ProxyToolkit& forms, TickRecord& rec, Clock now)
-      : inner_(inner), forms_(forms), screen_(inner.Screen(), rec.current, now) {}
-  Toolkit& Forms() override { return forms_; }
-  ScreenServices& Screen() override { return screen_; }
-  Registry& Reg() override { return inner_.Reg(); }
-  ProcessStarter& Processes() override { return inner_.Processes(); }
-  FileTest& Files() override { return inner_.Files(); }
-  MessageDialog& Messages() override { return inner_.Messages(); }
-
- private:
-  Platform& inner_;
-  Toolkit& forms_;
-  StampingScreen screen_;
 };
 
 }  // namespace tintvale::bench

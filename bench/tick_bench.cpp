@@ -163,7 +163,8 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     BenchToolkit forms(platform->Forms(), rec);
-    ProxyPlatform bench(*platform, forms, rec, Now);
+    StampingScreen stamping(platform->Screen(), rec.current, Now);
+    FrontedPlatform bench(*platform, forms, stamping);
     rec.WarmUpThenMeasure(Now(), seconds);
     Program program(bench);
     program.Start();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/fronted_platform.h"
 #include "main_window/program.h"
 #include "platform/services.h"
 
@@ -83,24 +84,16 @@ class RecordingScreen final : public ScreenServices {
   ScreenServices& inner_;
 };
 
-class RecordingPlatform final : public Platform {
- public:
-  explicit RecordingPlatform(Platform& inner) : inner_(inner), forms_(inner.Forms()), screen_(inner.Screen()) {}
-  Toolkit& Forms() override { return forms_; }
-  ScreenServices& Screen() override { return screen_; }
-  Registry& Reg() override { return inner_.Reg(); }
-  ProcessStarter& Processes() override { return inner_.Processes(); }
-  FileTest& Files() override { return inner_.Files(); }
-  MessageDialog& Messages() override { return inner_.Messages(); }
-
- private:
-  Platform& inner_;
-  RecordingToolkit forms_;
-  RecordingScreen screen_;
+// The real toolkit and screen behind the recording ones, kept for the whole test program.
+struct Recording {
+  explicit Recording(Platform& inner) : forms(inner.Forms()), screen(inner.Screen()), platform(inner, forms, screen) {}
+  RecordingToolkit forms;
+  RecordingScreen screen;
+  FrontedPlatform platform;
 };
 
 std::unique_ptr<Platform> g_platform;
-std::unique_ptr<RecordingPlatform> g_recording;
+std::unique_ptr<Recording> g_recording;
 std::unique_ptr<Program> g_program;
 
 void Say(const std::string& command) {
@@ -183,8 +176,8 @@ int main(int argc, char** argv) {
   char* args[] = {argv[0], nullptr};
   tintvale::g_platform = tintvale::CreatePlatform(1, args);
   if (!tintvale::g_platform) return 1;
-  tintvale::g_recording = std::make_unique<tintvale::RecordingPlatform>(*tintvale::g_platform);
-  tintvale::g_program = std::make_unique<tintvale::Program>(*tintvale::g_recording);
+  tintvale::g_recording = std::make_unique<tintvale::Recording>(*tintvale::g_platform);
+  tintvale::g_program = std::make_unique<tintvale::Program>(tintvale::g_recording->platform);
   tintvale::g_program->Start();
   const int status = RUN_ALL_TESTS();
   tintvale::g_program.reset();
