@@ -47,16 +47,11 @@ desktop_env "$tmp"
 size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
 main_window() { local w; for w in $(windows_titled Tintvale); do [ "$(size_of "$w")" = 282x60 ] && echo "$w"; done | head -n1; }
 message_box() { local w; for w in $(windows_titled Tintvale); do [ "$(size_of "$w")" != 282x60 ] && echo "$w"; done | head -n1; }
-has_main_window() { [ -n "$(main_window)" ]; }
 has_message_box() { [ -n "$(message_box)" ]; }
 
 pid=""
 start() {
-  "$prog" "$@" 2>"$tmp/stderr" &
-  pid=$!
-  stop_at_exit "$pid"
-  wait_for 20 has_main_window || die "the main window did not appear"
-  wid=$(main_window)
+  launch "$@"
   activate_main
 }
 # Asked again until it holds: a message box that appears meanwhile takes the focus.

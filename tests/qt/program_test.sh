@@ -20,17 +20,12 @@ on_die show_program_stderr
 
 visible_windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
 main_window() { windows_titled Tintvale | head -n1; }
-has_main_window() { [ -n "$(main_window)" ]; }
 about_window() { windows_titled 'Tintvaleのﾊﾞｰｼﾞｮﾝ情報' | head -n1; }
 has_about_window() { [ -n "$(about_window)" ]; }
 no_about_window() { [ -z "$(about_window)" ]; }
 
 start() {
-  "$prog" "$@" 2>"$tmp/stderr" &
-  pid=$!
-  stop_at_exit "$pid"
-  wait_for 20 has_main_window || die "the main window did not appear"
-  wid=$(main_window)
+  launch "$@"
   # The entry box has the focus once the window is active.
   xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
   wait_for 10 active_is "$wid" || die "the main window did not become active"

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Sourced by the black-box tests of the Linux program after scripts/lib.sh: the program's windows found by
 # their exact title, the close box with its exit status, and captures read from the clipboard. Expects
-# $pid (the program), $wid (its main window) and $send_close (the close-request tool).
+# $prog, $tmp, $send_close and a main_window function; sets $pid (the program) and $wid (its main window).
 
 # xdotool's name patterns do not match Japanese text reliably: compare _NET_WM_NAME exactly instead.
 windows_titled() {
@@ -10,6 +10,15 @@ windows_titled() {
     [ "$(xprop -id "$w" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$1\"" ] && echo "$w"
   done
 }
+# Starts the program with these arguments, its stderr in $tmp/stderr, and waits for its main window.
+launch() {
+  "$prog" "$@" 2>"$tmp/stderr" &
+  pid=$!
+  stop_at_exit "$pid"
+  wait_for 20 has_main_window || die "the main window did not appear"
+  wid=$(main_window)
+}
+has_main_window() { [ -n "$(main_window)" ]; }
 active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
 exited() { gone "$pid"; }
 
