@@ -61,11 +61,11 @@ start_source() {
 say() { echo "$*" >&7; }
 # The monitors Start hands out: "X Y WIDTH HEIGHT" (logical) for each node in $nodes, in order.
 place() {
-  local n i=0 spec
+  local n i=0 placement
   : >"$TINTVALE_PORTAL_DIR/streams"
   for n in $nodes; do
-    i=$((i + 1)); spec=${!i}
-    echo "$n $spec" >>"$TINTVALE_PORTAL_DIR/streams"
+    i=$((i + 1)); placement=${!i}
+    echo "$n $placement" >>"$TINTVALE_PORTAL_DIR/streams"
   done
 }
 
