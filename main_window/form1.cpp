@@ -39,6 +39,9 @@ void Form1::Timer1_Timer() {
   App().DoEvents();
   // The window may have been closed by an event handled just now: its screen and controls are gone.
   if (!Loaded()) return;
+  // A colour typed or pasted just now paused sampling and is on show: this tick must not paint over it.
+  // A capture handled just now ended with sampling on again, so the tick goes on.
+  if (!TimerEnabled(Timer1)) return;
   Sys().Screen().CursorPos(CursorPos);
   const ColorValue pixel = ScreenDC ? ScreenDC->Pixel(CursorPos.x, CursorPos.y) : kInvalidColor;
   Pos_Color_RGB = static_cast<double>(static_cast<std::int32_t>(pixel));

@@ -221,17 +221,36 @@ TEST_F(MainWindow, InfoWhilePausedLeavesSamplingPaused) {
   EXPECT_FALSE(Sampling());
 }
 
-TEST_F(MainWindow, HashTypedDuringATicksPumpIsPaintedOverByThatTickThenStaysPaused) {
-  sys.screen.PaintAll(0x0000FF);
-  Start();
-  sys.toolkit.PostDuringNextPump([this] { user().Type(Text2, u"#00FF00"); });
-  Tick();
-  EXPECT_EQ(Entry(), u"#00FF00");
-  EXPECT_EQ(w->backColors[Picture1], 0x0000FFu);  // the sampled colour, not the typed one
-  EXPECT_FALSE(Sampling());
-  const int reads = sys.screen.pixelReads;
-  sys.toolkit.Advance(100);
-  EXPECT_EQ(sys.screen.pixelReads, reads);
+// What a handler run inside a tick's pump leaves is what the rest of that tick sees: a typed colour
+// stops it before it samples, a capture (which ends with sampling on) lets it sample once more.
+TEST_F(MainWindow, ATicksPumpDecidesWhetherThatTickSamples) {
+  struct Row {
+    const char* name;
+    const char16_t* typed;
+    const char16_t* entry;
+    ColorValue swatch;
+    bool samples;
+  } rows[] = {{"typed colour", u"#00FF00", u"#00FF00", 0x00FF00u, false},
+              {"capture", u"\r", u"#FF0000", 0xFF0000u, true},
+              {"other text", u"abc", u"abc", 0xFF0000u, true}};
+  for (const Row& row : rows) {
+    sys.screen.PaintAll(0x0000FF);
+    Start();
+    sys.screen.MoveCursor(3, 4);
+    Tick();
+    sys.screen.PaintAll(0xFF0000);
+    sys.screen.MoveCursor(7, 8);
+    sys.toolkit.PostDuringNextPump([this, &row] { user().Type(Text2, row.typed); });
+    const int reads = sys.screen.pixelReads;
+    Tick();
+    EXPECT_EQ(Entry(), row.entry) << row.name;
+    EXPECT_EQ(w->backColors[Picture1], row.swatch) << row.name;
+    EXPECT_EQ(w->texts[Text1], row.samples ? u"7\t8" : u"3\t4") << row.name;
+    EXPECT_EQ(form().Pos_Color_RGB, row.samples ? 0xFF0000 : 0x0000FF) << row.name;
+    EXPECT_EQ(sys.screen.pixelReads, reads + (row.samples ? 1 : 0)) << row.name;
+    EXPECT_EQ(Sampling(), row.samples) << row.name;
+    user().Close();
+  }
 }
 
 TEST_F(MainWindow, WindowClosedDuringATicksPumpEndsTheTickWithoutTouchingTheScreen) {
