@@ -176,6 +176,23 @@ case $case_name in
     close_and_expect_status_0
     ;;
 
+  paste_while_sampling)
+    # A colour pasted while sampling runs stays on show, however the paste falls between the ticks: with
+    # the pointer on a red root, paste, then Enter (which captures red and resumes sampling), again and
+    # again. Between the ticks' repaints the swatch never shows a colour that is painted over later.
+    xsetroot -solid '#FF0000'
+    start
+    printf '#0A00AB' | xclip -i -selection clipboard
+    xdotool mousemove 20 30
+    for i in $(seq "${TINTVALE_PASTES:-100}"); do
+      wait_for 10 swatch_is '#FF0000' || die "paste $i: sampling did not show the red root (the swatch shows $(swatch))"
+      xdotool key ctrl+a ctrl+v
+      wait_for 5 swatch_is '#0A00AB' || die "paste $i: the swatch shows $(swatch), not the pasted #0A00AB"
+      xdotool key Return
+    done
+    close_and_expect_status_0
+    ;;
+
   capture_over_window)
     xsetroot -solid '#000000'
     convert -size 160x160 'xc:#12A5C3' "$tmp/patch.png"
