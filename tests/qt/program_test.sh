@@ -58,7 +58,7 @@ primary_is_not() { ! primary_is "$1"; }
 # The text of the coordinate box as a user copies it ("x<Tab>y"): PRIMARY is given away first, so the
 # text read back is the selection just made.
 coordinates_selected() {
-  printf 'given away' | xclip -i -selection primary
+  printf 'given away' | xclip -i -selection primary >/dev/null 2>&1
   select_coordinate_box
   wait_for 5 primary_is_not 'given away' || die "selecting the coordinate box selected nothing"
   xclip -o -selection primary 2>/dev/null
@@ -151,7 +151,7 @@ case $case_name in
     # holds; it is tried until it shows where the box is (a tick has seen the pointer there).
     on_the_box() { [ "$(coordinates_selected)" = "$((X + 236))"$'\t'"$((Y + 41))" ]; }
     wait_for 10 on_the_box || fail "the pointer on the coordinate box shows '$(coordinates_selected | od -An -c)'"
-    printf 'stale' | xclip -i -selection clipboard
+    printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
     # The context menu is a window of its own (override-redirect): the "c" waits until it is up.
     menu_open() {
       local w
@@ -182,7 +182,7 @@ case $case_name in
     # again. Between the ticks' repaints the swatch never shows a colour that is painted over later.
     xsetroot -solid '#FF0000'
     start
-    printf '#0A00AB' | xclip -i -selection clipboard
+    printf '#0A00AB' | xclip -i -selection clipboard >/dev/null 2>&1
     xdotool mousemove 20 30
     for i in $(seq "${TINTVALE_PASTES:-100}"); do
       wait_for 10 swatch_is '#FF0000' || die "paste $i: sampling did not show the red root (the swatch shows $(swatch))"
