@@ -195,7 +195,8 @@ case $case_name in
     xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
     wait_for 10 active_is "$box" || die "the message box did not become active"
     activate_main
-    wait_for 20 calls_at_least CreateSession 2 || die "no new session when the main window was activated"
+    # The new session's sources are chosen after it is created: wait for that call before reading it.
+    wait_for 20 calls_at_least SelectSources 2 || die "no new session when the main window was activated"
     [ "$(grep '"SelectSources"' "$calls" | tail -n1 | grep -c restore_data)" -eq 1 ] || die "the retry did not offer the token"
     capture_until_clipboard '#C0FFEE'
     close_and_expect_status_0
