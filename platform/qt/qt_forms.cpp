@@ -21,8 +21,9 @@ QtToolkit::QtToolkit(QStringList arguments) : arguments_(std::move(arguments)) {
 
 QtToolkit::~QtToolkit() { retired_.clear(); }
 
-std::unique_ptr<NativeWindow> QtToolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
-  return std::make_unique<QtWindow>(*this, layout, events);
+std::unique_ptr<NativeWindow> QtToolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                                     NativeWindow* owner) {
+  return std::make_unique<QtWindow>(*this, layout, events, static_cast<QtWindow*>(owner));
 }
 
 void QtToolkit::Retire(std::unique_ptr<QWidget> window) {

@@ -18,7 +18,7 @@
 
 namespace tintvale::qt {
 
-QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events)
+QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events, QtWindow* /*owner*/)
     : toolkit_(toolkit),
       sink_(std::make_shared<Sink>(Sink{&events, &toolkit})),
       form_(std::make_unique<FormWidget>(sink_)) {
@@ -258,6 +258,8 @@ void QtWindow::SetTimer(int control, bool enabled, int intervalMs) {
     timer->stop();
   }
 }
+
+void QtWindow::Announce(int /*control*/, const Text& /*text*/) {}
 
 QWidget* WindowWidget(NativeWindow& window) { return static_cast<QtWindow&>(window).Widget(); }
 

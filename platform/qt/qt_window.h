@@ -18,7 +18,7 @@ class FormWidget;
 
 class QtWindow : public NativeWindow {
  public:
-  QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events);
+  QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events, QtWindow* owner);
   ~QtWindow() override;
 
   void Show() override;
@@ -30,6 +30,7 @@ class QtWindow : public NativeWindow {
   void SetFocus(int control) override;
   void SetTopmost(bool onTop) override;
   void SetTimer(int control, bool enabled, int intervalMs) override;
+  void Announce(int control, const Text& text) override;
 
   QWidget* Widget();
   QObject* Control(int control) { return controls_.at(control); }

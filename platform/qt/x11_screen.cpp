@@ -348,4 +348,6 @@ bool X11Screen::CursorPos(ScreenPoint& point) {
   return true;
 }
 
+bool X11Screen::MovePointer(ScreenPoint /*point*/) { return false; }
+
 }  // namespace tintvale::qt

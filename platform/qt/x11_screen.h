@@ -54,6 +54,7 @@ class X11Screen : public ScreenServices {
 
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
+  bool MovePointer(ScreenPoint point) override;
 
  private:
   friend class X11ScreenContext;

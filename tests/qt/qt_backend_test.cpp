@@ -65,6 +65,7 @@ class Recorder : public WindowEvents {
     keyCodes.push_back(keyAscii);
     if (onKey) onKey(control, keyAscii);
   }
+  void KeyDown(int, std::int16_t&, std::int16_t) override {}
   void TextChanged(int) override { ++changes; }
   void Click(int) override {}
   void GotFocus(int) override {}
@@ -145,7 +146,7 @@ TEST_F(QtBackend, KeyPressCodesAndWhatTheBoxDoesWithThem) {
   for (const KeyRow& row : rows) {
     SCOPED_TRACE(row.name);
     Recorder rec;
-    auto window = Kit().BuildWindow(SmallLayout(), rec);
+    auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
     auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
     ASSERT_NE(box, nullptr);
     QString textSeenByHandler = QStringLiteral("<not called>");
@@ -179,7 +180,7 @@ TEST_F(QtBackend, TextFromAnInputMethodRaisesKeyPressForEachCharacter) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Recorder rec;
-    auto window = Kit().BuildWindow(SmallLayout(), rec);
+    auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
     auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
     rec.onKey = [&](int, std::int16_t& code) {
       if (row.handlerSets >= 0) code = static_cast<std::int16_t>(row.handlerSets);
@@ -195,7 +196,7 @@ TEST_F(QtBackend, TextFromAnInputMethodRaisesKeyPressForEachCharacter) {
 
 TEST_F(QtBackend, TextBoxTakesAHundredThousandCharacters) {
   Recorder rec;
-  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
   const Text longText(100000, u'x');
   window->SetText(kBox, longText);
   EXPECT_EQ(window->GetText(kBox).size(), longText.size());
@@ -203,7 +204,7 @@ TEST_F(QtBackend, TextBoxTakesAHundredThousandCharacters) {
 
 TEST_F(QtBackend, TabsOfASetTextShowNarrowAndReadBackAsTabs) {
   Recorder rec;
-  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
   auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
   window->SetText(kBox, u"580\t230");
   EXPECT_EQ(window->GetText(kBox), u"580\t230");
@@ -219,7 +220,7 @@ TEST_F(QtBackend, TabsOfASetTextShowNarrowAndReadBackAsTabs) {
 
 TEST_F(QtBackend, CopiesFromABoxWithASetTabGiveTheTab) {
   Recorder rec;
-  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
   auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
   QClipboard* clipboard = QGuiApplication::clipboard();
   auto menuCopy = [box] {
@@ -267,7 +268,7 @@ TEST_F(QtBackend, CopiesFromABoxWithASetTabGiveTheTab) {
 
 TEST_F(QtBackend, AnEditThatLeavesTheSameTextIsStillANotice) {
   Recorder rec;
-  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
   auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
   window->SetText(kBox, u"#0A00AB");
   rec.changes = 0;
@@ -283,7 +284,7 @@ TEST_F(QtBackend, AnEditThatLeavesTheSameTextIsStillANotice) {
 
 TEST_F(QtBackend, WindowDestroyedInsideItsOwnTicksPumpIsSilencedAndDeletedLater) {
   Recorder rec;
-  std::unique_ptr<NativeWindow> window = Kit().BuildWindow(SmallLayout(), rec);
+  std::unique_ptr<NativeWindow> window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
   QPointer<QWidget> widget = WindowWidget(*window);
   window->Show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(widget.data()));
@@ -330,7 +331,7 @@ TEST_F(QtBackend, JapaneseCaptionsAreDrawnWithJapaneseGlyphs) {
   int checked = 0;
   for (const Source& source : sources) {
     Recorder rec;
-    auto window = Kit().BuildWindow(source.layout, rec);
+    auto window = Kit().BuildWindow(source.layout, rec, nullptr);
     for (std::size_t i = 0; i < source.layout.controls.size(); ++i) {
       const ControlLayout& c = source.layout.controls[i];
       auto* widget = qobject_cast<QWidget*>(ControlObject(*window, static_cast<int>(i)));
@@ -658,7 +659,7 @@ TEST(QtProcesses, StartsExactlyTheNamedFileWithoutAShell) {
 // the pixels the application style draws itself, the second time (from the picture) as the first.
 TEST_F(QtBackend, TextBoxPanelIsDrawnAsTheApplicationStyleDrawsIt) {
   Recorder rec;
-  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
   auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
   ASSERT_NE(box, nullptr);
   QStyle* boxStyle = box->style();
@@ -728,7 +729,7 @@ TEST_F(QtBackend, TextBoxPanelIsDrawnAsTheApplicationStyleDrawsIt) {
 TEST_F(QtBackend, SwatchColourChangesKeepItsBorder) {
   if (!OnX11()) GTEST_SKIP() << "reads the window back from the X server";
   Recorder rec;
-  auto window = Kit().BuildWindow(SwatchLayout(735), rec);
+  auto window = Kit().BuildWindow(SwatchLayout(735), rec, nullptr);
   window->Show();
   QWidget* form = WindowWidget(*window);
   auto* swatch = qobject_cast<QWidget*>(ControlObject(*window, kSwatch));
@@ -770,7 +771,7 @@ TEST_F(QtBackend, SwatchColourChangesKeepItsBorder) {
 TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
   if (!OnX11()) GTEST_SKIP() << "reads the window back from the X server";
   Recorder rec;
-  std::unique_ptr<NativeWindow> window = Kit().BuildWindow(SwatchLayout(600), rec);
+  std::unique_ptr<NativeWindow> window = Kit().BuildWindow(SwatchLayout(600), rec, nullptr);
   window->Show();
   QWidget* form = WindowWidget(*window);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
@@ -841,7 +842,7 @@ TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
 // made of, the face must then place the same glyphs at the same places as it does shaped.
 TEST_F(QtBackend, NumbersDrawTheSameUnshaped) {
   Recorder rec;
-  auto window = Kit().BuildWindow(SmallLayout(), rec);
+  auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
   auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
   ASSERT_NE(box, nullptr);
   QFont shaped = box->font();
