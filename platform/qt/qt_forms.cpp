@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 
+#include "platform/qt/accessibility.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 #include "resources/icon.h"
@@ -17,6 +18,7 @@ QtToolkit::QtToolkit(QStringList arguments) : arguments_(std::move(arguments)) {
   QObject::connect(&sweep_, &QTimer::timeout, &sweep_, [this] { Sweep(); });
   // The runtime decides when the program ends (no window of it loaded), not Qt.
   QApplication::setQuitOnLastWindowClosed(false);
+  InstallAccessibility();
 }
 
 QtToolkit::~QtToolkit() { retired_.clear(); }
