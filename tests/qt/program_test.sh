@@ -369,6 +369,15 @@ case $case_name in
     close_and_expect_status_0
     ;;
 
+  atspi_tree|atspi_swatch_follows|atspi_event_rate|atspi_announce)
+    # A real AT-SPI bus on this case's own session bus and display (Qt finds the bus through the display).
+    /usr/bin/python3 -c 'import pyatspi, dbus' 2>/dev/null || {
+      echo "SKIP: python3-pyatspi and python3-dbus are needed" >&2; exit 77; }
+    start_x 1280x800x24 141 190
+    /usr/bin/python3 "$(dirname "$0")/atspi_check.py" "${case_name#atspi_}" "$prog" ${TINTVALE_ATSPI_RATE_FILE:+"$TINTVALE_ATSPI_RATE_FILE"} ||
+      fail "the AT-SPI check failed"
+    ;;
+
   *) fail "unknown case" ;;
 esac
 [ "$failures" -eq 0 ] || die "$failures check(s) failed"
