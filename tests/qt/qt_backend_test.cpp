@@ -65,8 +65,13 @@ class Recorder : public WindowEvents {
     keyCodes.push_back(keyAscii);
     if (onKey) onKey(control, keyAscii);
   }
-  void KeyDown(int, std::int16_t&, std::int16_t) override {}
+  void KeyDown(int, std::int16_t& keyCode, std::int16_t shift) override {
+    keyDowns.emplace_back(keyCode, shift);
+    if (swallowKeyDown) keyCode = 0;
+  }
   void TextChanged(int) override { ++changes; }
+  std::vector<std::pair<int, int>> keyDowns;  // code and shift mask
+  bool swallowKeyDown = false;
   void Click(int) override {}
   void GotFocus(int) override {}
   void TimerTick(int control) override {
@@ -162,6 +167,40 @@ TEST_F(QtBackend, KeyPressCodesAndWhatTheBoxDoesWithThem) {
     // The handler runs before the box takes the key.
     if (!row.codes.empty()) {
       EXPECT_EQ(textSeenByHandler, QString());
+    }
+  }
+}
+
+TEST_F(QtBackend, ArrowKeysRaiseKeyDownWithTheirMaskAndASwallowedOneLeavesTheCaret) {
+  struct Row {
+    const char* name;
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    std::vector<std::pair<int, int>> raised;
+    bool swallow;
+    int caretAfter;  // from 2 in "abcd"
+  };
+  const Row rows[] = {
+      {"Left, box's own", Qt::Key_Left, Qt::NoModifier, {{37, 0}}, false, 1},
+      {"Alt+Right swallowed", Qt::Key_Right, Qt::AltModifier, {{39, 4}}, true, 2},
+      {"Alt+Shift+Up", Qt::Key_Up, Qt::AltModifier | Qt::ShiftModifier, {{38, 5}}, true, 2},
+      {"Ctrl+Right on the keypad", Qt::Key_Right, Qt::ControlModifier | Qt::KeypadModifier, {{39, 2}}, false, 4},
+      {"Home is no arrow", Qt::Key_Home, Qt::AltModifier, {}, true, 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Recorder rec;
+    rec.swallowKeyDown = row.swallow;
+    auto window = Kit().BuildWindow(SmallLayout(), rec, nullptr);
+    auto* box = qobject_cast<QLineEdit*>(ControlObject(*window, kBox));
+    box->setText(QStringLiteral("abcd"));
+    box->setCursorPosition(2);
+    QKeyEvent press(QEvent::KeyPress, row.key, row.modifiers);
+    QApplication::sendEvent(box, &press);
+    EXPECT_EQ(rec.keyDowns, row.raised);
+    EXPECT_TRUE(rec.keyCodes.empty());  // no KeyPress for them
+    if (row.key != Qt::Key_Home) {
+      EXPECT_EQ(box->cursorPosition(), row.caretAfter);
     }
   }
 }
