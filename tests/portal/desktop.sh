@@ -60,12 +60,14 @@ start_source() {
 }
 say() { echo "$*" >&7; }
 # The monitors Start hands out: "X Y WIDTH HEIGHT" (logical) for each node in $nodes, in order.
+# Written whole and renamed into place: a Start that reads it meanwhile sees the old list or the new one.
 place() {
   local n i=0 placement
-  : >"$TINTVALE_PORTAL_DIR/streams"
+  : >"$TINTVALE_PORTAL_DIR/streams.new"
   for n in $nodes; do
     i=$((i + 1)); placement=${!i}
-    echo "$n $placement" >>"$TINTVALE_PORTAL_DIR/streams"
+    echo "$n $placement" >>"$TINTVALE_PORTAL_DIR/streams.new"
   done
+  mv "$TINTVALE_PORTAL_DIR/streams.new" "$TINTVALE_PORTAL_DIR/streams"
 }
 
