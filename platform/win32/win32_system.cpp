@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win32/dpi.h"
 #include "platform/win32/native.h"
 #include "platform/win32/win32_forms.h"
 

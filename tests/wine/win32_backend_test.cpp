@@ -14,6 +14,7 @@
 #include "resources/icon.h"
 #include "platform/services.h"
 #include "platform/utf8.h"
+#include "platform/win32/dpi.h"
 #include "platform/win32/native.h"
 #include "platform/win32/win32_forms.h"
 #include "platform/win32/win32_system.h"
