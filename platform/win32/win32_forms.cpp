@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/clipboard.h"
+#include "platform/win32/command_line.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/fonts.h"
 #include "platform/win32/native.h"
@@ -695,19 +696,6 @@ bool Win32Toolkit::SetClipboardText(const Text& text) {
 }
 
 Text Win32Toolkit::CommandLine() { return ArgumentsAfterProgramName(FromWide(GetCommandLineW())); }
-
-Text ArgumentsAfterProgramName(const Text& commandLine) {
-  std::size_t i = 0;
-  const std::size_t n = commandLine.size();
-  if (n > 0 && commandLine[0] == u'"') {
-    i = commandLine.find(u'"', 1);
-    i = i == Text::npos ? n : i + 1;
-  } else {
-    while (i < n && commandLine[i] != u' ' && commandLine[i] != u'\t') ++i;
-  }
-  while (i < n && (commandLine[i] == u' ' || commandLine[i] == u'\t')) ++i;
-  return commandLine.substr(i);
-}
 
 HWND WindowHandle(NativeWindow& window) { return static_cast<Win32Window&>(window).Handle(); }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win32/command_line.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/native.h"
 #include "platform/win32/win32_forms.h"
@@ -167,8 +168,6 @@ class Win32Platform : public Platform {
 };
 
 }  // namespace
-
-Text QuotedCommandLine(const Text& path) { return u"\"" + path + u"\""; }
 
 bool IsNormalFile(unsigned long attributes) {
   return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;

@@ -6,9 +6,6 @@
 
 namespace tintvale::win32 {
 
-// The writable command line that starts exactly the program at path: the path in quotes, nothing more.
-Text QuotedCommandLine(const Text& path);
-
 // Whether a file with these attributes counts as a normal file: not a folder, not hidden, not system.
 bool IsNormalFile(unsigned long attributes);
 

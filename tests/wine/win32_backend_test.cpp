@@ -113,25 +113,6 @@ class Win32Backend : public ::testing::Test {
   std::unique_ptr<Platform> platform;
 };
 
-TEST(CommandLineText, ArgumentsFollowTheProgramNameAsWindowsSplitsIt) {
-  struct Row {
-    const char16_t* commandLine;
-    const char16_t* arguments;
-  } rows[] = {
-      {u"tintvale.exe -c -d", u"-c -d"},
-      {u"\"C:\\Program Files\\Tint vale\\tintvale.exe\" -c", u"-c"},
-      {u"\"C:\\Program Files\\Tint vale\\tintvale.exe\"-d", u"-d"},  // no blank needed after a quote
-      {u"C:\\tools\\tintvale.exe", u""},
-      {u"tintvale.exe   \t -D  x ", u"-D  x "},
-      {u"\"unterminated name -c", u""},
-      {u"", u""},
-      {u"tintvale.exe \"a b\" 日本", u"\"a b\" 日本"},
-  };
-  for (const Row& r : rows) {
-    EXPECT_EQ(Show(ArgumentsAfterProgramName(r.commandLine)), Show(r.arguments)) << Show(r.commandLine);
-  }
-}
-
 TEST(FileAttributes, OnlyFilesThatAreNeitherFoldersNorHiddenNorSystemCount) {
   struct Row {
     DWORD attributes;
