@@ -89,8 +89,15 @@ read -r cx cy < <(client_origin)
 xdotool mousemove $((cx + 236)) $((cy + 41))
 wait_for 5 coordinates_are $((cx + 236)) $((cy + 41)) || fail "coordinates not followed over the box"
 printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
-xdotool click 3 key a || true
-xdotool click 3 key c || true
+# Each key goes to the menu once it is open, and the next menu opens only after the last one's command ran.
+menu_open() { probe menu; }
+menu_closed() { ! probe menu; }
+for key in a c; do
+  xdotool click 3
+  wait_for 5 menu_open || fail "no context menu for '$key'"
+  xdotool key "$key"
+  wait_for 5 menu_closed || fail "the context menu stayed open after '$key'"
+done
 wait_for 5 clipboard_is "$((cx + 236))	$((cy + 41))" && pass "coordinates copied with a tab" ||
   fail "coordinates copied as '$(xclip -o -selection clipboard 2>/dev/null | od -c | head -n2)'"
 

@@ -17,7 +17,7 @@
 #include "platform/win32/dpi.h"
 #include "platform/win32/native.h"
 #include "platform/win32/win32_forms.h"
-#include "platform/win32/win32_system.h"
+#include "platform/win32/system.h"
 
 namespace tintvale::win32 {
 namespace {
