@@ -4,7 +4,7 @@
 #include "platform/win32/dpi.h"
 #include "platform/win32/screen.h"
 #include "platform/win32/system.h"
-#include "platform/win32/win32_forms.h"
+#include "platform/win32/toolkit.h"
 
 namespace tintvale {
 namespace {

@@ -16,7 +16,8 @@
 #include "platform/utf8.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/native.h"
-#include "platform/win32/win32_forms.h"
+#include "platform/win32/toolkit.h"
+#include "platform/win32/window.h"
 #include "platform/win32/system.h"
 
 namespace tintvale::win32 {

@@ -32,7 +32,4 @@ class Win32Toolkit : public Toolkit {
   int exitCode_ = 0;
 };
 
-// The window handle behind a window this toolkit built.
-HWND WindowHandle(NativeWindow& window);
-
 }  // namespace tintvale::win32

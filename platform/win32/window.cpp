@@ -1,25 +1,19 @@
-#include "platform/win32/win32_forms.h"
+#include "platform/win32/window.h"
 
 #include <algorithm>
 #include <numeric>
 #include <vector>
 
 #include "platform/win32/clipboard.h"
-#include "platform/win32/command_line.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/fonts.h"
-#include "platform/win32/native.h"
 
 namespace tintvale::win32 {
 namespace {
 
-constexpr wchar_t kFormClass[] = L"TintvaleForm";
-constexpr wchar_t kPictureClass[] = L"TintvalePicture";
 constexpr int kFirstControlId = 1000;  // clear of IDOK and IDCANCEL, which IsDialogMessage sends itself
 constexpr int kIconResource = 1;
 constexpr int kIconPixels = 32;
-
-ATOM g_formAtom = 0;
 
 int ControlId(int index) { return kFirstControlId + index; }
 
@@ -29,79 +23,7 @@ COLORREF Resolve(ColorValue color, int systemDefault) {
   return color;  // 0x00BBGGRR is a COLORREF already
 }
 
-class FormWindow;
-
-// Counts a running handler of a window; the last one out deletes a window whose owner has let go.
-class HandlerScope {
- public:
-  explicit HandlerScope(FormWindow* window);
-  ~HandlerScope();
-  HandlerScope(const HandlerScope&) = delete;
-  HandlerScope& operator=(const HandlerScope&) = delete;
-
- private:
-  FormWindow* window_;
-};
-
-// The native side of one window. It outlives its NativeWindow while one of its handlers is on the stack:
-// a tick's pump can close the window, and the tick must then find this object still there.
-class FormWindow {
- public:
-  FormWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events);
-  bool Create();
-  // The owner is done with the window: destroy it now, delete this once no handler is running.
-  void Release();
-
-  HWND Handle() const { return hwnd_; }
-  const WindowLayout& Layout() const { return layout_; }
-  HWND Control(int index) const { return controls_[static_cast<std::size_t>(index)]; }
-  ColorValue& ColorOf(int index) { return colors_[static_cast<std::size_t>(index)]; }
-  bool Alive() const { return events_ != nullptr; }
-  WindowEvents* Events() const { return events_; }
-  void SetNativeText(HWND control, const Text& text);
-  void SetBoxText(int index, const Text& text);
-  Text BoxText(int index) const;
-  bool CopySetText(HWND edit, int index);
-  void SetColor(int index, ColorValue color);
-  void StartTimer(int index, bool enabled, int intervalMs);
-
-  static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
- private:
-  friend class HandlerScope;
-  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-  LRESULT OnEditMessage(HWND edit, int index, UINT msg, WPARAM wParam, LPARAM lParam);
-  LRESULT OnPictureMessage(HWND picture, int index, UINT msg, WPARAM wParam, LPARAM lParam);
-  void OnCommand(int id, int code, HWND from);
-  void OnSetFocus();
-  void Paint();
-  void Place(UINT dpi);
-  int IndexOf(HWND control) const;
-  int FindButton(bool ControlLayout::*flag) const;
-  bool IsCommandButton(HWND control) const;
-
-  HINSTANCE instance_;
-  WindowLayout layout_;
-  WindowEvents* events_;
-  HWND hwnd_ = nullptr;
-  UINT dpi_ = 96;
-  std::vector<HWND> controls_;
-  std::vector<WNDPROC> editProcs_;
-  std::vector<ColorValue> colors_;
-  std::vector<Text> setText_;    // what the program last set in each text box
-  std::vector<Text> shownText_;  // and how the box shows it
-  std::vector<bool> ticking_;
-  std::vector<GdiObject<HFONT>> fonts_;
-  std::vector<GdiObject<HBRUSH>> brushes_;
-  GdiObject<HFONT> defaultFont_;
-  HICON icon_ = nullptr;
-  HWND lastFocus_ = nullptr;
-  int handlers_ = 0;
-  int settingText_ = 0;
-  bool released_ = false;
-};
+}  // namespace
 
 HandlerScope::HandlerScope(FormWindow* window) : window_(window) { ++window_->handlers_; }
 
@@ -552,150 +474,6 @@ LRESULT FormWindow::OnPictureMessage(HWND picture, int index, UINT msg, WPARAM w
   }
   return DefWindowProcW(picture, msg, wParam, lParam);
 }
-
-// The NativeWindow the forms layer owns; it lets go of the FormWindow when destroyed.
-class Win32Window : public NativeWindow {
- public:
-  explicit Win32Window(FormWindow* window) : w_(window) {}
-  ~Win32Window() override { w_->Release(); }
-  Win32Window(const Win32Window&) = delete;
-  Win32Window& operator=(const Win32Window&) = delete;
-
-  HWND Handle() const { return w_->Handle(); }
-
-  void Show() override {
-    ShowWindow(w_->Handle(), SW_SHOW);
-    UpdateWindow(w_->Handle());
-  }
-  void SetCaption(int control, const Text& caption) override {
-    HWND target = control == kWindowItself ? w_->Handle() : w_->Control(control);
-    if (target) w_->SetNativeText(target, caption);
-  }
-  Text GetText(int control) const override {
-    HWND target = control == kWindowItself ? w_->Handle() : w_->Control(control);
-    if (!target) return Text();
-    if (control != kWindowItself && w_->Layout().controls[static_cast<std::size_t>(control)].kind ==
-                                        ControlKind::TextBox) {
-      return w_->BoxText(control);
-    }
-    const int length = GetWindowTextLengthW(target);
-    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(target, buffer.data(), length + 1);
-    return FromWide(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
-  }
-  void SetText(int control, const Text& text) override {
-    if (w_->Control(control)) w_->SetBoxText(control, text);
-  }
-  void SetBackColor(int control, ColorValue color) override { w_->SetColor(control, color); }
-  int CheckValue(int control) const override {
-    HWND target = w_->Control(control);
-    return target ? static_cast<int>(SendMessageW(target, BM_GETCHECK, 0, 0)) : 0;
-  }
-  void SetFocus(int control) override {
-    HWND target = control == kWindowItself ? w_->Handle() : w_->Control(control);
-    if (target) ::SetFocus(target);
-  }
-  void SetTopmost(bool onTop) override {
-    SetWindowPos(w_->Handle(), onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);  // 0x43
-  }
-  void SetTimer(int control, bool enabled, int intervalMs) override {
-    if (w_->Handle()) w_->StartTimer(control, enabled, intervalMs);
-  }
-
- private:
-  FormWindow* w_;
-};
-
-bool IsFormWindow(HWND hwnd) {
-  return hwnd && g_formAtom && static_cast<ATOM>(GetClassLongPtrW(hwnd, GCW_ATOM)) == g_formAtom;
-}
-
-}  // namespace
-
-Win32Toolkit::Win32Toolkit(HINSTANCE instance) : instance_(instance) {
-  if (!g_formAtom) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &FormWindow::FormProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kFormClass;
-    g_formAtom = RegisterClassExW(&wc);
-
-    WNDCLASSEXW pc = {};
-    pc.cbSize = sizeof pc;
-    pc.lpfnWndProc = &FormWindow::PictureProc;
-    pc.hInstance = instance;
-    pc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    pc.lpszClassName = kPictureClass;
-    RegisterClassExW(&pc);
-  }
-}
-
-Win32Toolkit::~Win32Toolkit() {
-  if (clipboardOwner_) DestroyWindow(clipboardOwner_);
-}
-
-std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
-  auto* window = new FormWindow(instance_, layout, events);
-  auto native = std::make_unique<Win32Window>(window);
-  if (!window->Create()) return nullptr;  // the Win32Window deletes what was made
-  return native;
-}
-
-void Win32Toolkit::Dispatch(MSG& msg) {
-  // Tab, Shift+Tab, Enter, Esc and access keys go through the dialog manager of the window they are for.
-  const HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-  if (IsFormWindow(root) && IsDialogMessageW(root, &msg)) return;
-  TranslateMessage(&msg);
-  DispatchMessageW(&msg);
-}
-
-void Win32Toolkit::PumpEvents() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      // Taken out of the queue here, it must go back for the loop further down the stack.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    Dispatch(msg);
-  }
-}
-
-int Win32Toolkit::Run() {
-  if (quitPosted_) {
-    // Quit came before the loop: return at once and take the pending WM_QUIT away with us.
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-    quitPosted_ = false;
-    return exitCode_;
-  }
-  MSG msg;
-  BOOL got;
-  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) Dispatch(msg);
-  quitPosted_ = false;
-  return got == 0 ? static_cast<int>(msg.wParam) : 1;
-}
-
-void Win32Toolkit::Quit() {
-  quitPosted_ = true;
-  exitCode_ = 0;
-  PostQuitMessage(0);
-}
-
-bool Win32Toolkit::SetClipboardText(const Text& text) {
-  if (!clipboardOwner_) {
-    // SetClipboardData needs an owner window after EmptyClipboard; a message-only window serves.
-    clipboardOwner_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr);
-  }
-  return WriteClipboard(clipboardOwner_, text);
-}
-
-Text Win32Toolkit::CommandLine() { return ArgumentsAfterProgramName(FromWide(GetCommandLineW())); }
 
 HWND WindowHandle(NativeWindow& window) { return static_cast<Win32Window&>(window).Handle(); }
 
