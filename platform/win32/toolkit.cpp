@@ -3,6 +3,7 @@
 #include "platform/win32/clipboard.h"
 #include "platform/win32/command_line.h"
 #include "platform/win32/native.h"
+#include "platform/win32/picture_box.h"
 #include "platform/win32/window.h"
 
 namespace tintvale::win32 {
@@ -20,7 +21,7 @@ Win32Toolkit::Win32Toolkit(HINSTANCE instance) : instance_(instance) {
   if (!g_formAtom) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &FormWindow::FormProc;
+    wc.lpfnWndProc = &FormWindow::Proc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -29,7 +30,7 @@ Win32Toolkit::Win32Toolkit(HINSTANCE instance) : instance_(instance) {
 
     WNDCLASSEXW pc = {};
     pc.cbSize = sizeof pc;
-    pc.lpfnWndProc = &FormWindow::PictureProc;
+    pc.lpfnWndProc = &Control::Proc;
     pc.hInstance = instance;
     pc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     pc.lpszClassName = kPictureClass;
@@ -42,10 +43,7 @@ Win32Toolkit::~Win32Toolkit() {
 }
 
 std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
-  auto* window = new FormWindow(instance_, layout, events);
-  auto native = std::make_unique<Win32Window>(window);
-  if (!window->Create()) return nullptr;  // the Win32Window deletes what was made
-  return native;
+  return MakeWindow(instance_, layout, events);
 }
 
 void Win32Toolkit::Dispatch(MSG& msg) {

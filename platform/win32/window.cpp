@@ -1,29 +1,104 @@
 #include "platform/win32/window.h"
 
 #include <algorithm>
+#include <climits>
 #include <numeric>
-#include <vector>
+#include <string>
 
-#include "platform/win32/clipboard.h"
 #include "platform/win32/dpi.h"
 #include "platform/win32/fonts.h"
+#include "platform/win32/line_shape.h"
+#include "platform/win32/picture_box.h"
+#include "platform/win32/text_box.h"
 
 namespace tintvale::win32 {
 namespace {
 
-constexpr int kFirstControlId = 1000;  // clear of IDOK and IDCANCEL, which IsDialogMessage sends itself
 constexpr int kIconResource = 1;
-constexpr int kIconPixels = 32;
 
-int ControlId(int index) { return kFirstControlId + index; }
-
-COLORREF Resolve(ColorValue color, int systemDefault) {
-  if (color == kDefaultColor) return GetSysColor(systemDefault);
-  if (color & 0x80000000u) return GetSysColor(static_cast<int>(color & 0xFFu));
-  return color;  // 0x00BBGGRR is a COLORREF already
+std::unique_ptr<Control> MakeControl(FormWindow& form, int index, const ControlLayout& c) {
+  switch (c.kind) {
+    case ControlKind::TextBox: return std::make_unique<TextBox>(form, index, c);
+    case ControlKind::PictureBox: return std::make_unique<PictureBox>(form, index, c);
+    case ControlKind::CheckBox:
+    case ControlKind::CommandButton: return std::make_unique<Button>(form, index, c);
+    case ControlKind::Label: return std::make_unique<Label>(form, index, c);
+    case ControlKind::Line: return std::make_unique<LineShape>(form, index, c);
+    case ControlKind::Timer: break;
+  }
+  return std::make_unique<Timer>(form, index, c);  // the one kind with neither a window nor a drawing
 }
 
+// The NativeWindow the forms layer owns; it lets go of the FormWindow when destroyed.
+class Win32Window : public NativeWindow {
+ public:
+  explicit Win32Window(FormWindow* window) : w_(window) {}
+  ~Win32Window() override { w_->Release(); }
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  HWND Handle() const { return w_->Handle(); }
+
+  void Show() override {
+    ShowWindow(w_->Handle(), SW_SHOW);
+    UpdateWindow(w_->Handle());
+  }
+  void SetCaption(int control, const Text& caption) override {
+    if (control == kWindowItself) {
+      if (w_->Handle()) SetWindowTextW(w_->Handle(), Wide(caption).c_str());
+    } else if (Control* c = w_->ControlAt(control)) {
+      c->SetCaption(caption);
+    }
+  }
+  Text GetText(int control) const override {
+    if (control != kWindowItself) {
+      const Control* c = w_->ControlAt(control);
+      return c ? c->GetText() : Text();
+    }
+    const HWND window = w_->Handle();
+    if (!window) return Text();
+    const int length = GetWindowTextLengthW(window);
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(window, buffer.data(), length + 1);
+    return FromWide(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
+  }
+  void SetText(int control, const Text& text) override {
+    Control* c = w_->ControlAt(control);
+    if (c && c->Handle()) c->SetText(text);
+  }
+  void SetBackColor(int control, ColorValue color) override {
+    if (Control* c = w_->ControlAt(control)) c->SetBackColor(color);
+  }
+  int CheckValue(int control) const override {
+    const Control* c = w_->ControlAt(control);
+    return c ? c->CheckValue() : 0;
+  }
+  void SetFocus(int control) override {
+    HWND target = w_->Handle();
+    if (control != kWindowItself) {
+      const Control* c = w_->ControlAt(control);
+      target = c ? c->Handle() : nullptr;
+    }
+    if (target) ::SetFocus(target);
+  }
+  void SetTopmost(bool onTop) override {
+    SetWindowPos(w_->Handle(), onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);  // 0x43
+  }
+  void SetTimer(int control, bool enabled, int intervalMs) override {
+    if (Control* c = w_->ControlAt(control)) c->SetTimer(enabled, intervalMs);
+  }
+
+ private:
+  FormWindow* w_;
+};
+
 }  // namespace
+
+HICON LoadProgramIcon(HINSTANCE instance, int pixels) {
+  return static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, pixels, pixels, LR_SHARED));
+}
 
 HandlerScope::HandlerScope(FormWindow* window) : window_(window) { ++window_->handlers_; }
 
@@ -32,20 +107,9 @@ HandlerScope::~HandlerScope() {
 }
 
 FormWindow::FormWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events)
-    : instance_(instance),
-      layout_(layout),
-      events_(&events),
-      controls_(layout.controls.size()),
-      editProcs_(layout.controls.size()),
-      colors_(layout.controls.size()),
-      setText_(layout.controls.size()),
-      shownText_(layout.controls.size()),
-      ticking_(layout.controls.size()),
-      fonts_(layout.controls.size()),
-      brushes_(layout.controls.size()) {
+    : instance_(instance), layout_(layout), events_(&events) {
   for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
-    colors_[i] = layout_.controls[i].backColor;
-    setText_[i] = shownText_[i] = layout_.controls[i].caption;
+    controls_.push_back(MakeControl(*this, static_cast<int>(i), layout_.controls[i]));
   }
 }
 
@@ -63,16 +127,11 @@ bool FormWindow::Create() {
                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_, this);
   if (!hwnd_) return false;
 
-  if (layout_.showsIcon || std::any_of(layout_.controls.begin(), layout_.controls.end(),
-                                       [](const ControlLayout& c) { return c.showsIcon; })) {
-    icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, kIconPixels,
-                                          kIconPixels, LR_SHARED));
-  }
   if (layout_.showsIcon) {
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    HANDLE small = LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
-                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : icon_));
+    const HICON big = LoadProgramIcon(instance_, kIconPixels);
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    const HICON small = LoadProgramIcon(instance_, GetSystemMetrics(SM_CXSMICON));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : big));
   }
 
   // Creation order is the tab order that IsDialogMessage and GetNextDlgTabItem follow.
@@ -83,65 +142,16 @@ bool FormWindow::Create() {
     const int tb = layout_.controls[static_cast<std::size_t>(b)].tabIndex;
     return (ta < 0 ? INT_MAX : ta) < (tb < 0 ? INT_MAX : tb);
   });
-  for (int index : order) {
-    const ControlLayout& c = layout_.controls[static_cast<std::size_t>(index)];
-    const wchar_t* cls = nullptr;
-    DWORD cs = WS_CHILD | WS_VISIBLE;
-    DWORD ces = 0;
-    switch (c.kind) {
-      case ControlKind::TextBox:
-        cls = L"EDIT", cs |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, ces = WS_EX_CLIENTEDGE;
-        break;
-      case ControlKind::CheckBox:
-        cls = L"BUTTON", cs |= WS_TABSTOP | BS_AUTOCHECKBOX;
-        break;
-      case ControlKind::CommandButton:
-        cls = L"BUTTON", cs |= WS_TABSTOP | (c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        break;
-      case ControlKind::Label:
-        cls = L"STATIC", cs |= SS_LEFT;
-        break;
-      case ControlKind::PictureBox:
-        cls = kPictureClass, cs |= WS_TABSTOP, ces = WS_EX_CLIENTEDGE;  // the sunken two-pixel border
-        break;
-      case ControlKind::Timer:
-      case ControlKind::Line:
-        continue;
-    }
-    HWND control = CreateWindowExW(ces, cls, Wide(c.caption).c_str(), cs, 0, 0, 0, 0, hwnd_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index))), instance_,
-                                   nullptr);
-    controls_[static_cast<std::size_t>(index)] = control;
-    if (!control) continue;
-    SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    if (c.kind == ControlKind::TextBox) {
-      SendMessageW(control, EM_LIMITTEXT, 0, 0);  // 0: as long as the system allows
-      editProcs_[static_cast<std::size_t>(index)] = reinterpret_cast<WNDPROC>(
-          SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::EditProc)));
-    }
-  }
+  for (int index : order) controls_[static_cast<std::size_t>(index)]->Create(instance_);
   Place(dpi_);
   return true;
 }
 
-// Sizes, places and sets the fonts of every control for a DPI; twips are 1/1440 inch.
+// Sizes, places and sets the fonts of every control for a DPI.
 void FormWindow::Place(UINT dpi) {
   dpi_ = dpi;
-  const int d = static_cast<int>(dpi);
   defaultFont_.Reset(CreateDefaultFont(dpi));
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    HWND control = controls_[i];
-    if (!control) continue;
-    const ControlLayout& c = layout_.controls[i];
-    MoveWindow(control, TwipsToPixels(c.left, d), TwipsToPixels(c.top, d), TwipsToPixels(c.width, d),
-               TwipsToPixels(c.height, d), FALSE);
-    HFONT font = defaultFont_.Get();
-    if (!c.font.families.empty()) {
-      fonts_[i].Reset(CreateLayoutFont(c.font, dpi));
-      font = fonts_[i].Get();
-    }
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
+  for (const auto& control : controls_) control->Place(dpi, defaultFont_.Get());
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -152,84 +162,30 @@ void FormWindow::Release() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-void FormWindow::SetNativeText(HWND control, const Text& text) {
-  // EN_CHANGE arrives inside SetWindowTextW, even for the same text; the forms layer raises Change for
-  // a set itself, so the notice of our own set is not passed on (and cannot recurse).
-  ++settingText_;
-  SetWindowTextW(control, Wide(text).c_str());
-  --settingText_;
+Control* FormWindow::ControlAt(int index) const {
+  if (index < 0 || index >= static_cast<int>(controls_.size())) return nullptr;
+  return controls_[static_cast<std::size_t>(index)].get();
 }
 
-// A single-line EDIT draws a tab as nothing, so the coordinate box would run x and y together: a set
-// text is shown with each tab as an em space. Read back while the box still shows it unedited, the box
-// gives the text as it was set.
-void FormWindow::SetBoxText(int index, const Text& text) {
-  Text shown = text;
-  for (char16_t& c : shown) {
-    if (c == u'\t') c = u'\u2003';
+Control* FormWindow::ControlOf(HWND child) const {
+  Control* control = child ? ControlAt(GetDlgCtrlID(child) - kFirstControlId) : nullptr;
+  return control && control->Handle() == child ? control : nullptr;
+}
+
+void FormWindow::ControlFocused(const Control& control) {
+  lastFocus_ = control.Handle();
+  if (events_) events_->GotFocus(control.Index());
+}
+
+Control* FormWindow::FindButton(bool ControlLayout::*flag) const {
+  for (const auto& control : controls_) {
+    const ControlLayout& c = control->Layout();
+    if (c.kind == ControlKind::CommandButton && c.*flag && control->Handle()) return control.get();
   }
-  setText_[static_cast<std::size_t>(index)] = text;
-  shownText_[static_cast<std::size_t>(index)] = shown;
-  SetNativeText(Control(index), shown);
+  return nullptr;
 }
 
-Text FormWindow::BoxText(int index) const {
-  HWND control = Control(index);
-  const int length = GetWindowTextLengthW(control);
-  std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  const int got = GetWindowTextW(control, buffer.data(), length + 1);
-  Text now = FromWide(buffer.data(), static_cast<std::size_t>(std::max(got, 0)));
-  return now == shownText_[static_cast<std::size_t>(index)] ? setText_[static_cast<std::size_t>(index)] : now;
-}
-
-// Copying from a box that still shows its set text unedited gives the selected part of the text as it
-// was set, tabs and not the em spaces that stand for them. False when the plain copy gives that already.
-bool FormWindow::CopySetText(HWND edit, int index) {
-  const Text& set = setText_[static_cast<std::size_t>(index)];
-  if (set == shownText_[static_cast<std::size_t>(index)] || BoxText(index) != set) return false;
-  DWORD start = 0, end = 0;
-  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  end = std::min<DWORD>(end, static_cast<DWORD>(set.size()));
-  if (start >= end) return false;
-  WriteClipboard(edit, set.substr(start, end - start));
-  return true;
-}
-
-void FormWindow::SetColor(int index, ColorValue color) {
-  ColorValue& current = ColorOf(index);
-  if (current == color) return;  // an unchanged colour repaints nothing
-  current = color;
-  brushes_[static_cast<std::size_t>(index)].Reset();
-  if (HWND control = Control(index)) InvalidateRect(control, nullptr, FALSE);
-}
-
-void FormWindow::StartTimer(int index, bool enabled, int intervalMs) {
-  const UINT_PTR id = static_cast<UINT_PTR>(ControlId(index));
-  KillTimer(hwnd_, id);  // a fresh interval on every enable
-  if (enabled) ::SetTimer(hwnd_, id, static_cast<UINT>(std::max(intervalMs, 1)), nullptr);
-}
-
-int FormWindow::IndexOf(HWND control) const {
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    if (control && controls_[i] == control) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-int FormWindow::FindButton(bool ControlLayout::*flag) const {
-  for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
-    const ControlLayout& c = layout_.controls[i];
-    if (c.kind == ControlKind::CommandButton && c.*flag && controls_[i]) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-bool FormWindow::IsCommandButton(HWND control) const {
-  const int index = IndexOf(control);
-  return index >= 0 && layout_.controls[static_cast<std::size_t>(index)].kind == ControlKind::CommandButton;
-}
-
-LRESULT CALLBACK FormWindow::FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
     auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->hwnd_ = hwnd;
@@ -249,22 +205,16 @@ LRESULT FormWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case DM_GETDEFID: {
       // IsDialogMessage asks this on Enter: a focused command button is pressed itself, otherwise the
       // default button; with neither, Enter stays with the focused control.
-      const HWND focus = GetFocus();
-      const int index = IsCommandButton(focus) ? IndexOf(focus) : FindButton(&ControlLayout::isDefault);
-      if (index < 0) return 0;
-      return MAKELRESULT(ControlId(index), DC_HASDEFID);
+      const Control* focus = ControlOf(GetFocus());
+      const Control* button = focus && focus->Layout().kind == ControlKind::CommandButton
+                                  ? focus
+                                  : FindButton(&ControlLayout::isDefault);
+      if (!button) return 0;
+      return MAKELRESULT(ControlId(button->Index()), DC_HASDEFID);
     }
-    case WM_TIMER: {
-      const int index = static_cast<int>(wParam) - kFirstControlId;
-      if (index < 0 || index >= static_cast<int>(ticking_.size())) return 0;
-      // A tick pumps events, and a 10 ms timer falls due again inside that pump: without this guard
-      // the ticks nest ever deeper until the stack runs out.
-      if (ticking_[static_cast<std::size_t>(index)]) return 0;
-      ticking_[static_cast<std::size_t>(index)] = true;
-      if (events_) events_->TimerTick(index);
-      ticking_[static_cast<std::size_t>(index)] = false;  // this object lives until the scope above ends
+    case WM_TIMER:
+      if (Control* timer = ControlAt(static_cast<int>(wParam) - kFirstControlId)) timer->Tick();
       return 0;
-    }
     case WM_CLOSE:
       // The forms layer decides; it destroys the window through the NativeWindow when it unloads.
       if (events_) events_->CloseRequested();
@@ -279,28 +229,11 @@ LRESULT FormWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnSetFocus();
       return 0;
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT: {
-      const int index = IndexOf(reinterpret_cast<HWND>(lParam));
-      if (index < 0) break;
-      const ControlLayout& c = layout_.controls[static_cast<std::size_t>(index)];
-      if (c.kind != ControlKind::Label && c.kind != ControlKind::TextBox) break;
-      const auto dc = reinterpret_cast<HDC>(wParam);
-      if (c.foreColor != kDefaultColor) SetTextColor(dc, Resolve(c.foreColor, COLOR_WINDOWTEXT));
-      if (c.kind == ControlKind::Label) {
-        SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_CTLCOLOREDIT:
+      if (Control* control = ControlOf(reinterpret_cast<HWND>(lParam))) {
+        if (HBRUSH brush = control->Colors(reinterpret_cast<HDC>(wParam))) return reinterpret_cast<LRESULT>(brush);
       }
-      const ColorValue back = ColorOf(index);
-      if (back == kDefaultColor) {
-        if (c.foreColor == kDefaultColor) break;
-        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-      }
-      auto& brush = brushes_[static_cast<std::size_t>(index)];
-      if (!brush.Get()) brush.Reset(CreateSolidBrush(Resolve(back, COLOR_WINDOW)));
-      SetBkColor(dc, Resolve(back, COLOR_WINDOW));
-      return reinterpret_cast<LRESULT>(brush.Get());
-    }
+      break;
     case WM_PAINT:
       Paint();
       return 0;
@@ -326,26 +259,12 @@ void FormWindow::OnCommand(int id, int code, HWND from) {
   if (!events_) return;
   if (id == IDCANCEL && !from) {
     // Esc through IsDialogMessage: the cancel button is pressed; a window without one ignores it.
-    const int cancel = FindButton(&ControlLayout::isCancel);
-    if (cancel >= 0) events_->Click(cancel);
+    if (const Control* cancel = FindButton(&ControlLayout::isCancel)) events_->Click(cancel->Index());
     return;
   }
-  const int index = id - kFirstControlId;
-  if (index < 0 || index >= static_cast<int>(controls_.size()) || !Control(index)) return;
-  switch (code) {
-    case BN_CLICKED:
-      events_->Click(index);
-      break;
-    case EN_CHANGE:
-      if (settingText_ == 0) events_->TextChanged(index);
-      break;
-    case EN_SETFOCUS:
-      lastFocus_ = Control(index);
-      events_->GotFocus(index);
-      break;
-    default:
-      break;
-  }
+  // Each control's own notifications go to that control.
+  Control* control = ControlAt(id - kFirstControlId);
+  if (control && control->Handle()) control->Command(code);
 }
 
 void FormWindow::OnSetFocus() {
@@ -361,118 +280,15 @@ void FormWindow::OnSetFocus() {
 void FormWindow::Paint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
-  const int d = static_cast<int>(dpi_);
-  for (const ControlLayout& c : layout_.controls) {
-    if (c.kind != ControlKind::Line) continue;
-    const int width = std::max(1, MulDiv(c.lineWidthPx, d, 96));
-    int x1 = TwipsToPixels(c.left, d), y1 = TwipsToPixels(c.top, d);
-    int x2 = TwipsToPixels(c.width, d), y2 = TwipsToPixels(c.height, d);
-    // GDI centres a wide pen on the line, so a two-pixel line at y would also cover y - 1, where the
-    // etched rule's grey line lies. A wide level or upright line grows down or right from its place.
-    if (y1 == y2) y1 += width / 2, y2 += width / 2;
-    if (x1 == x2) x1 += width / 2, x2 += width / 2;
-    GdiObject<HPEN> pen(CreatePen(PS_SOLID, width, Resolve(c.foreColor, COLOR_WINDOWTEXT)));
-    HGDIOBJ old = SelectObject(dc, pen.Get());
-    MoveToEx(dc, x1, y1, nullptr);
-    LineTo(dc, x2, y2);
-    SelectObject(dc, old);
-  }
+  for (const auto& control : controls_) control->PaintOnForm(dc, static_cast<int>(dpi_));
   EndPaint(hwnd_, &ps);
 }
 
-LRESULT CALLBACK FormWindow::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  const int index = GetDlgCtrlID(hwnd) - kFirstControlId;
-  HandlerScope scope(self);
-  return self->OnEditMessage(hwnd, index, msg, wParam, lParam);
-}
-
-LRESULT FormWindow::OnEditMessage(HWND edit, int index, UINT msg, WPARAM wParam, LPARAM lParam) {
-  const WNDPROC original = editProcs_[static_cast<std::size_t>(index)];
-  switch (msg) {
-    case WM_GETDLGCODE: {
-      // IsDialogMessage would turn Enter into the default button's click and Esc into IDCANCEL. Where the
-      // window has no such button, the box asks for the key so that KeyPress sees it (Tab stays with
-      // the dialog manager, so the tab order still works).
-      LRESULT code = CallWindowProcW(original, edit, msg, wParam, lParam);
-      const auto* m = reinterpret_cast<const MSG*>(lParam);
-      if (m && m->message == WM_KEYDOWN &&
-          ((m->wParam == VK_RETURN && FindButton(&ControlLayout::isDefault) < 0) ||
-           (m->wParam == VK_ESCAPE && FindButton(&ControlLayout::isCancel) < 0))) {
-        code |= DLGC_WANTMESSAGE;
-      }
-      return code;
-    }
-    case WM_CHAR: {
-      auto key = static_cast<std::int16_t>(static_cast<std::uint16_t>(wParam));
-      if (events_) events_->KeyPress(index, key);
-      // The handler may have closed the window; then the box is gone and nothing more may touch it.
-      if (released_ || !hwnd_) return 0;
-      // A single-line box beeps at a carriage return or Esc on Windows: both end here.
-      if (key == 0 || key == 13 || key == 27) return 0;
-      wParam = static_cast<std::uint16_t>(key);
-      break;
-    }
-    case WM_COPY:
-      // Ctrl+C and the context menu's Copy come here too: the box sends itself WM_COPY for both.
-      if (CopySetText(edit, index)) return 0;
-      break;
-    case WM_CUT:
-      if (CopySetText(edit, index)) {
-        SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
-        return 0;
-      }
-      break;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-      SetWindowLongPtrW(edit, GWLP_USERDATA, 0);
-      break;
-    default:
-      break;
-  }
-  return CallWindowProcW(original, edit, msg, wParam, lParam);
-}
-
-LRESULT CALLBACK FormWindow::PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  HandlerScope scope(self);
-  return self->OnPictureMessage(hwnd, GetDlgCtrlID(hwnd) - kFirstControlId, msg, wParam, lParam);
-}
-
-LRESULT FormWindow::OnPictureMessage(HWND picture, int index, UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;  // WM_PAINT fills every pixel; erasing first would flicker at every tick
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(picture, &ps);
-      RECT client;
-      GetClientRect(picture, &client);
-      GdiObject<HBRUSH> brush(CreateSolidBrush(Resolve(ColorOf(index), COLOR_BTNFACE)));
-      FillRect(dc, &client, brush.Get());
-      if (icon_ && layout_.controls[static_cast<std::size_t>(index)].showsIcon) {
-        const int size = MulDiv(kIconPixels, static_cast<int>(dpi_), 96);
-        DrawIconEx(dc, 0, 0, icon_, size, size, 0, nullptr, DI_NORMAL);
-      }
-      EndPaint(picture, &ps);
-      return 0;
-    }
-    case WM_LBUTTONDOWN:
-      ::SetFocus(picture);  // a picture box takes the focus when clicked
-      return 0;
-    case WM_SETFOCUS:
-      lastFocus_ = picture;
-      if (events_) events_->GotFocus(index);
-      return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(picture, GWLP_USERDATA, 0);
-      break;
-    default:
-      break;
-  }
-  return DefWindowProcW(picture, msg, wParam, lParam);
+std::unique_ptr<NativeWindow> MakeWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events) {
+  auto* window = new FormWindow(instance, layout, events);
+  auto native = std::make_unique<Win32Window>(window);
+  if (!window->Create()) return nullptr;  // the Win32Window deletes what was made
+  return native;
 }
 
 HWND WindowHandle(NativeWindow& window) { return static_cast<Win32Window&>(window).Handle(); }

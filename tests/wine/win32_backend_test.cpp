@@ -64,7 +64,7 @@ struct Recorder : WindowEvents {
 };
 
 // A small window with one of each control kind the windows use.
-enum : int { kEdit, kCheck, kPicture, kOk, kOther, kLabel, kTimer, kLine, kEdit2 };
+enum : int { kEdit, kCheck, kPicture, kOk, kOther, kLabel, kTimer, kLine, kEdit2, kTimer2 };
 
 WindowLayout TestLayout(bool withDefaultButton) {
   WindowLayout w;
@@ -74,7 +74,7 @@ WindowLayout TestLayout(bool withDefaultButton) {
   w.clientHeight = 1800;
   w.originLeft = 1500;
   w.originTop = 1500;
-  w.controls.resize(9);
+  w.controls.resize(10);
   w.controls[kEdit] = {.kind = ControlKind::TextBox, .name = "Edit", .caption = u"start",
                        .left = 120, .top = 120, .width = 2000, .height = 300, .tabIndex = 1};
   w.controls[kCheck] = {.kind = ControlKind::CheckBox, .name = "Check", .caption = u"常に",
@@ -94,6 +94,8 @@ WindowLayout TestLayout(bool withDefaultButton) {
   w.controls[kLine] = {.kind = ControlKind::Line, .name = "Line", .left = 90, .top = 1100, .width = 4400, .height = 1100};
   w.controls[kEdit2] = {.kind = ControlKind::TextBox, .name = "Edit2", .caption = u"",
                         .left = 2300, .top = 600, .width = 600, .height = 300, .tabIndex = 2};
+  w.controls[kTimer2] = {.kind = ControlKind::Timer, .name = "Timer2"};
+  w.controls[kTimer2].intervalMs = 10;
   return w;
 }
 
@@ -381,6 +383,32 @@ TEST_F(Win32Backend, PictureShowsItsColourAndAnUnchangedColourRepaintsNothing) {
   }
 }
 
+// The window hands each box its own WM_CTLCOLOREDIT: a box with a colour of its own is filled with it,
+// in a system colour too, and the others keep the system's.
+TEST_F(Win32Backend, ATextBoxIsFilledWithItsOwnBackColour) {
+  Recorder events;
+  WindowLayout layout = TestLayout(false);
+  layout.controls[kEdit2].backColor = 0x3366CC;
+  auto w = platform->Forms().BuildWindow(layout, events);
+  w->SetText(kEdit, u"");
+  w->Show();
+  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return IsWindowVisible(Child(*w, kEdit2)) != FALSE; }));
+  const auto inside = [&](int control) {
+    HWND edit = Child(*w, control);
+    UpdateWindow(edit);
+    RECT r;
+    GetClientRect(edit, &r);
+    HDC dc = GetDC(edit);
+    const COLORREF got = GetPixel(dc, r.right - 3, r.bottom / 2);  // right of any text
+    ReleaseDC(edit, dc);
+    return got;
+  };
+  EXPECT_EQ(inside(kEdit2), 0x3366CCu);
+  EXPECT_EQ(inside(kEdit), GetSysColor(COLOR_WINDOW)) << "a box without a colour of its own";
+  w->SetBackColor(kEdit2, kButtonFaceColor);
+  EXPECT_EQ(inside(kEdit2), GetSysColor(COLOR_BTNFACE)) << "the About box's contact line";
+}
+
 TEST_F(Win32Backend, AboutBoxPictureShowsTheProgramIconAndTheEtchedRuleIsDrawn) {
   Recorder events;
   auto w = platform->Forms().BuildWindow(FrmAboutLayout(), events);
@@ -471,7 +499,7 @@ TEST_F(Win32Backend, StoppedTimerTicksNoMore) {
   // Another timer of the same window shows time has passed without a tick of the stopped one.
   int other = 0;
   events.onTick = [&](int) { ++other; };
-  w->SetTimer(kEdit2, true, 10);
+  w->SetTimer(kTimer2, true, 10);
   ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return other >= 5; }));
   EXPECT_EQ(ticks, stoppedAt);
   EXPECT_EQ(events.Count("tick 6") + 5, ticks + 5);
