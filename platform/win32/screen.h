@@ -10,6 +10,7 @@ class Win32Screen : public ScreenServices {
  public:
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
+  bool MovePointer(ScreenPoint /*point*/) override { return false; }
 };
 
 }  // namespace tintvale::win32

@@ -42,7 +42,8 @@ Win32Toolkit::~Win32Toolkit() {
   if (clipboardOwner_) DestroyWindow(clipboardOwner_);
 }
 
-std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
+std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                                        NativeWindow* /*owner*/) {
   return MakeWindow(instance_, layout, events);
 }
 

@@ -88,6 +88,7 @@ class Win32Window : public NativeWindow {
   void SetTimer(int control, bool enabled, int intervalMs) override {
     if (Control* c = w_->ControlAt(control)) c->SetTimer(enabled, intervalMs);
   }
+  void Announce(int /*control*/, const Text& /*text*/) override {}
 
  private:
   FormWindow* w_;
