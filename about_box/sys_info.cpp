@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "about_box/frm_about.h"
-#include "platform/hex_digit.h"
+#include "base/hex_digit.h"
 #include "resources/version.h"
 
 namespace tintvale {

@@ -8,7 +8,7 @@
 
 #include "about_box/frm_about.h"
 #include "platform/fake/fake_platform.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -2,21 +2,13 @@
 // tab index and the few properties that differ from the toolkit's defaults. Backends build windows from them.
 #pragma once
 
-#include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "base/color_value.h"
+#include "base/text.h"
+
 namespace tintvale {
-
-// Texts are UTF-16, as both native toolkits hold them; a "character" is one UTF-16 code unit.
-using Text = std::u16string;
-
-// Colour value laid out 0x00BBGGRR. Values with the high bit set name a system colour instead.
-using ColorValue = std::uint32_t;
-inline constexpr ColorValue kDefaultColor = 0x80000000u;     // the toolkit's default for that control
-inline constexpr ColorValue kButtonFaceColor = 0x8000000Fu;  // dialog background colour
-inline constexpr ColorValue kInvalidColor = 0xFFFFFFFFu;     // what a failed pixel read returns
 
 enum class ControlKind { Timer, CheckBox, TextBox, PictureBox, Label, CommandButton, Line };
 
@@ -73,19 +65,6 @@ struct WindowLayout {
   bool showInTaskbar = true;
   std::vector<ControlLayout> controls;  // a control's index here is its id
 };
-
-// A colour value's name for assistive technology: "#" and two upper-case hexadecimal digits each for red,
-// green and blue, as a capture writes it ("#0A00AB" for 0x00AB000A).
-inline Text ColorName(ColorValue c) {
-  constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-  Text name = u"#";
-  for (int shift : {0, 8, 16}) {
-    const unsigned byte = (c >> shift) & 0xFFu;
-    name += kDigits[byte >> 4];
-    name += kDigits[byte & 0xFu];
-  }
-  return name;
-}
 
 // Logical pixels are pixels at this many dots per inch; Qt lays windows out in them.
 inline constexpr int kLogicalDpi = 96;

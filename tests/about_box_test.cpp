@@ -10,7 +10,7 @@
 #include "main_window/form1.h"
 #include "main_window/program.h"
 #include "platform/fake/fake_platform.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace tintvale {
 namespace {

@@ -7,7 +7,7 @@
 #include "about_box/frm_about.h"
 #include "main_window/program.h"
 #include "platform/fake/fake_platform.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace tintvale {
 namespace {

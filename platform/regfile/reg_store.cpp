@@ -6,8 +6,8 @@
 #include <optional>
 #include <system_error>
 
-#include "platform/hex_digit.h"
-#include "platform/utf8.h"
+#include "base/hex_digit.h"
+#include "base/utf8.h"
 
 namespace tintvale {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/services.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 #include "platform/win32/native.h"
 #include "platform/win32/toolkit.h"
 #include "platform/win32/window.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/layout.h"
+#include "base/text.h"
 
 namespace tintvale {
 
