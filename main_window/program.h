@@ -6,7 +6,7 @@
 
 #include "about_box/frm_about.h"
 #include "main_window/form1.h"
-#include "platform/form.h"
+#include "forms/form.h"
 
 namespace tintvale {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/layout.h"
+#include "forms/layout.h"
 
 namespace tintvale {
 

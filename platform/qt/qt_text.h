@@ -6,7 +6,7 @@
 #include <QRect>
 #include <QString>
 
-#include "platform/layout.h"
+#include "forms/layout.h"
 
 namespace tintvale::qt {
 
