@@ -3,7 +3,7 @@
 // program without changing it. The toolkit and the screen must outlive it.
 #pragma once
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/fronted_platform.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::bench {
 

@@ -24,7 +24,7 @@
 #include "bench/xcb_sample.h"
 #include "main_window/program.h"
 #include "platform/qt/qt_forms.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 using namespace tintvale;
 using namespace tintvale::bench;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "forms/layout.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale {
 

@@ -18,7 +18,7 @@
 #include "bench/figures.h"
 #include "bench/proxy_platform.h"
 #include "main_window/program.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 using namespace tintvale;
 using namespace tintvale::bench;

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/qt/qt_forms.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::qt {
 

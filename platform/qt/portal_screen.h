@@ -12,7 +12,7 @@
 
 #include "platform/qt/pipewire_stream.h"
 #include "platform/qt/portal_session.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 class QMessageBox;
 

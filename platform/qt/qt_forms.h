@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::qt {
 

@@ -2,7 +2,7 @@
 // directory separator, so paths written in the Windows way find the same files.
 #pragma once
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::qt {
 

@@ -9,7 +9,7 @@
 
 #include "platform/qt/event_sink.h"
 #include "platform/qt/qt_forms.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 class QAbstractButton;
 

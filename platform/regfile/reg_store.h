@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/registry_value.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale {
 

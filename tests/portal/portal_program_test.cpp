@@ -13,7 +13,7 @@
 
 #include "bench/fronted_platform.h"
 #include "main_window/program.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/platform.h"
 #include "base/utf8.h"
 #include "platform/win32/native.h"
 #include "platform/win32/toolkit.h"

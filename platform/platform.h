@@ -1,6 +1,6 @@
 // The one seam between Tintvale and a platform: the forms toolkit, the screen and window services, the
 // registry, process start, file test and message box. Each backend implements these and defines
-// CreatePlatform once; the rules the windows rely on are kept in form.h, not in the backends.
+// CreatePlatform once; the rules the windows rely on are kept in forms/form.h, not in the backends.
 // (No name here collides with a Win32 A/W macro such as CreateWindow or MessageBox.)
 #pragma once
 
