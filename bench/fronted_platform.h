@@ -9,19 +9,19 @@ namespace tintvale {
 
 class FrontedPlatform final : public Platform {
  public:
-  FrontedPlatform(Platform& inner, Toolkit& forms, ScreenServices& screen)
-      : inner_(inner), forms_(forms), screen_(screen) {}
-  Toolkit& Forms() override { return forms_; }
-  ScreenServices& Screen() override { return screen_; }
-  Registry& Reg() override { return inner_.Reg(); }
-  ProcessStarter& Processes() override { return inner_.Processes(); }
-  FileTest& Files() override { return inner_.Files(); }
-  MessageDialog& Messages() override { return inner_.Messages(); }
+  FrontedPlatform(Platform& inner, tintvale::Toolkit& toolkit, tintvale::ScreenServices& screen)
+      : inner_(inner), toolkit_(toolkit), screen_(screen) {}
+  tintvale::Toolkit& Toolkit() override { return toolkit_; }
+  tintvale::ScreenServices& ScreenServices() override { return screen_; }
+  tintvale::Registry& Registry() override { return inner_.Registry(); }
+  tintvale::ProcessStarter& ProcessStarter() override { return inner_.ProcessStarter(); }
+  tintvale::FileTest& FileTest() override { return inner_.FileTest(); }
+  tintvale::MessageDialog& MessageDialog() override { return inner_.MessageDialog(); }
 
  private:
   Platform& inner_;
-  Toolkit& forms_;
-  ScreenServices& screen_;
+  tintvale::Toolkit& toolkit_;
+  tintvale::ScreenServices& screen_;
 };
 
 }  // namespace tintvale

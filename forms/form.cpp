@@ -21,7 +21,7 @@ void Form::Load(Form* owner) {
     timerEnabled_[i] = c.kind == ControlKind::Timer && c.enabled;
   }
   // The controls exist before the load handler runs, and the handler may already show the window.
-  native_ = Sys().Forms().BuildWindow(layout_, *this, owner ? owner->native_.get() : nullptr);
+  native_ = Sys().Toolkit().BuildWindow(layout_, *this, owner ? owner->native_.get() : nullptr);
   app_.WindowLoaded();
   for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
     if (timerEnabled_[i]) ApplyTimer(static_cast<int>(i));
@@ -125,7 +125,7 @@ void Form::TimerTick(int control) {
 void Form::CloseRequested() { Unload(); }
 
 void Application::WindowUnloaded() {
-  if (--loaded_ == 0) platform_.Forms().Quit();
+  if (--loaded_ == 0) platform_.Toolkit().Quit();
 }
 
 }  // namespace tintvale

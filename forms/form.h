@@ -85,7 +85,7 @@ class Application {
   explicit Application(Platform& platform) : platform_(platform) {}
   Platform& Sys() { return platform_; }
   // Lets every waiting window event be handled, then returns.
-  void DoEvents() { platform_.Forms().PumpEvents(); }
+  void DoEvents() { platform_.Toolkit().PumpEvents(); }
   void WindowLoaded() { ++loaded_; }
   void WindowUnloaded();
   int LoadedWindows() const { return loaded_; }

@@ -13,7 +13,7 @@ namespace tintvale {
 class Program {
  public:
   explicit Program(Platform& platform);
-  // Loads and shows Form1; the caller then runs the event loop (Start + Forms().Run() is what Run does).
+  // Loads and shows Form1; the caller then runs the event loop (Start + Toolkit().Run() is what Run does).
   void Start();
   int Run();
 

@@ -163,15 +163,17 @@ class MessageDialog {
   ~MessageDialog() = default;
 };
 
+// The services of one platform. Each accessor is named for the type it returns; in a class derived from
+// Platform those names stand for the accessors, so the types are spelt tintvale::Toolkit and so on there.
 class Platform {
  public:
   virtual ~Platform() = default;
-  virtual Toolkit& Forms() = 0;
-  virtual ScreenServices& Screen() = 0;
-  virtual Registry& Reg() = 0;
-  virtual ProcessStarter& Processes() = 0;
-  virtual FileTest& Files() = 0;
-  virtual MessageDialog& Messages() = 0;
+  virtual tintvale::Toolkit& Toolkit() = 0;
+  virtual tintvale::ScreenServices& ScreenServices() = 0;
+  virtual tintvale::Registry& Registry() = 0;
+  virtual tintvale::ProcessStarter& ProcessStarter() = 0;
+  virtual tintvale::FileTest& FileTest() = 0;
+  virtual tintvale::MessageDialog& MessageDialog() = 0;
 };
 
 // Defined once by each backend. Null when the platform cannot start; the backend has said why on stderr.

@@ -476,9 +476,9 @@ class ThrowingPlatform : public FakePlatform {
  public:
   enum Where { InOpen, InQuery, InDecode, InFileTest, InStart };
   explicit ThrowingPlatform(Where where) : where_(where), reg_(*this), files_(*this), starter_(*this) {}
-  Registry& Reg() override { return reg_; }
-  FileTest& Files() override { return files_; }
-  ProcessStarter& Processes() override { return starter_; }
+  tintvale::Registry& Registry() override { return reg_; }
+  tintvale::FileTest& FileTest() override { return files_; }
+  tintvale::ProcessStarter& ProcessStarter() override { return starter_; }
 
  private:
   class ThrowingKey : public RegistryKey {

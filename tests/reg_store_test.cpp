@@ -366,7 +366,7 @@ TEST_F(RegStore, FilesAreLookedForInTheXdgConfigFolders) {
 class FilePlatform : public fake::FakePlatform {
  public:
   explicit FilePlatform(const std::vector<fs::path>& regFiles) : store(regFiles) {}
-  Registry& Reg() override { return store; }
+  tintvale::Registry& Registry() override { return store; }
   RegFileRegistry store;
 };
 

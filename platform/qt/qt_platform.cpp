@@ -58,13 +58,13 @@ class QtPlatform : public Platform {
     if (UsePortal()) portal_ = std::make_unique<qt::PortalScreen>(screen_);
   }
 
-  Toolkit& Forms() override { return toolkit_; }
-  ScreenServices& Screen() override { return portal_ ? static_cast<ScreenServices&>(*portal_) : screen_; }
+  tintvale::Toolkit& Toolkit() override { return toolkit_; }
+  tintvale::ScreenServices& ScreenServices() override { return portal_ ? static_cast<tintvale::ScreenServices&>(*portal_) : screen_; }
   bool Portal() const { return portal_ != nullptr; }
-  Registry& Reg() override { return registry_; }
-  ProcessStarter& Processes() override { return processes_; }
-  FileTest& Files() override { return files_; }
-  MessageDialog& Messages() override { return messages_; }
+  tintvale::Registry& Registry() override { return registry_; }
+  tintvale::ProcessStarter& ProcessStarter() override { return processes_; }
+  tintvale::FileTest& FileTest() override { return files_; }
+  tintvale::MessageDialog& MessageDialog() override { return messages_; }
 
  private:
   xcb_connection_t* Connection() {

@@ -118,7 +118,7 @@ class QtBackend : public ::testing::Test {
   void SetUp() override {
     if (!g_platform) GTEST_SKIP() << "no display: the Qt backend could not start";
   }
-  QtToolkit& Kit() { return static_cast<QtToolkit&>(g_platform->Forms()); }
+  QtToolkit& Kit() { return static_cast<QtToolkit&>(g_platform->Toolkit()); }
   static bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 };
 
@@ -343,7 +343,7 @@ TEST_F(QtBackend, WindowDestroyedInsideItsOwnTicksPumpIsSilencedAndDeletedLater)
     }
     // A close request waiting in the queue, as from the close box, handled by the tick's own pump.
     QCoreApplication::postEvent(handle.data(), new QCloseEvent);
-    g_platform->Forms().PumpEvents();
+    g_platform->Toolkit().PumpEvents();
     widgetAliveRightAfterPump = !widget.isNull();
   };
   window->SetTimer(kTimer, true, 10);
@@ -355,8 +355,8 @@ TEST_F(QtBackend, WindowDestroyedInsideItsOwnTicksPumpIsSilencedAndDeletedLater)
 }
 
 TEST_F(QtBackend, QuitBeforeTheLoopStartsMakesRunReturnAtOnce) {
-  g_platform->Forms().Quit();
-  EXPECT_EQ(g_platform->Forms().Run(), 0);
+  g_platform->Toolkit().Quit();
+  EXPECT_EQ(g_platform->Toolkit().Run(), 0);
 }
 
 // Every run of a Japanese caption must be drawn by a Japanese face, with real glyphs (not .notdef),
@@ -934,7 +934,7 @@ TEST_F(QtBackend, PixelUnderThePointerIsExactForStepsJumpsAndEdges) {
     return AsColorValue(inside ? PatternColour(px, py) : 0x0A00AB);
   };
 
-  ScreenServices& screen = g_platform->Screen();
+  ScreenServices& screen = g_platform->ScreenServices();
   std::unique_ptr<ScreenContext> dc = screen.GetScreen();
   ASSERT_NE(dc, nullptr);
   struct Row {

@@ -106,7 +106,7 @@ class Win32Backend : public ::testing::Test {
   void Key(HWND target, UINT vk, wchar_t ch) {
     MSG down = {target, WM_KEYDOWN, vk, 1, GetTickCount(), {}};
     Win32Toolkit::Dispatch(down);
-    platform->Forms().PumpEvents();  // the WM_CHAR that TranslateMessage posted
+    platform->Toolkit().PumpEvents();  // the WM_CHAR that TranslateMessage posted
     (void)ch;
   }
 
