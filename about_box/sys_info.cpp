@@ -14,8 +14,6 @@ namespace {
 
 constexpr std::int16_t kTrue = -1;
 constexpr std::int16_t kFalse = 0;
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegDword = 4;
 constexpr std::uint32_t kValueBufferSize = 1024;
 constexpr char16_t kSysInfoProgram[] = u"\\MSINFO32.EXE";
 

@@ -106,8 +106,16 @@ class ScreenServices {
   ~ScreenServices() = default;
 };
 
+// The registry's numbers, as Windows has them: the root key, the access right, the value types a store
+// answers with, and the results.
 inline constexpr std::uint32_t kHkeyLocalMachine = 0x80000002u;
 inline constexpr std::uint32_t kKeyRead = 0x20019u;
+inline constexpr std::uint32_t kRegSz = 1;        // text in the narrow code page, with its terminating zero
+inline constexpr std::uint32_t kRegExpandSz = 2;  // the same, holding %variables%
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;     // 32 bits, least significant byte first
+inline constexpr std::uint32_t kRegMultiSz = 7;   // texts, each with its terminating zero, and one more zero
+inline constexpr std::uint32_t kRegQword = 11;
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
 inline constexpr long kErrorAccessDenied = 5;

@@ -18,11 +18,6 @@ namespace {
 using fake::FakePlatform;
 
 
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
-
 const Text kPathKey = u"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 const Text kFolderKey = u"SOFTWARE\\Microsoft\\Shared Tools Location";
 

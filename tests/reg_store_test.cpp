@@ -19,12 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
-constexpr std::uint32_t kRegMultiSz = 7;
-constexpr std::uint32_t kRegQword = 11;
 constexpr std::uint32_t kHkeyCurrentUser = 0x80000001u;
 constexpr std::uint32_t kAllAccess = 0x2003Fu;
 
