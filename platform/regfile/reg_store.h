@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/registry_value.h"
+#include "platform/regfile/registry_value.h"
 #include "platform/platform.h"
 
 namespace tintvale {

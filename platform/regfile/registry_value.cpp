@@ -1,4 +1,4 @@
-#include "platform/registry_value.h"
+#include "platform/regfile/registry_value.h"
 
 #include <cstring>
 
