@@ -23,7 +23,7 @@
 #include "bench/proxy_platform.h"
 #include "bench/xcb_sample.h"
 #include "main_window/program.h"
-#include "platform/qt/qt_forms.h"
+#include "platform/qt/toolkit.h"
 #include "platform/platform.h"
 
 using namespace tintvale;

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/qt/qt_forms.h"
+#include "platform/qt/toolkit.h"
 #include "platform/platform.h"
 
 namespace tintvale::qt {

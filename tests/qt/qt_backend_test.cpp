@@ -40,8 +40,8 @@
 #include "about_box/frm_about.h"
 #include "main_window/form1.h"
 #include "main_window/program.h"
-#include "platform/qt/qt_forms.h"
-#include "platform/qt/qt_system.h"
+#include "platform/qt/toolkit.h"
+#include "platform/qt/system.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/x11_screen.h"
 

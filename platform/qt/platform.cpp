@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "platform/qt/portal_screen.h"
-#include "platform/qt/qt_forms.h"
-#include "platform/qt/qt_system.h"
+#include "platform/qt/toolkit.h"
+#include "platform/qt/system.h"
 #include "platform/qt/x11_screen.h"
 #include "platform/regfile/reg_store.h"
 

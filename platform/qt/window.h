@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/qt/event_sink.h"
-#include "platform/qt/qt_forms.h"
+#include "platform/qt/toolkit.h"
 #include "platform/platform.h"
 
 class QAbstractButton;

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_system.h"
+#include "platform/qt/system.h"
 
 #include <QAbstractButton>
 #include <QFileInfo>

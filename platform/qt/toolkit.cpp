@@ -1,4 +1,4 @@
-#include "platform/qt/qt_forms.h"
+#include "platform/qt/toolkit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -7,7 +7,7 @@
 
 #include "platform/qt/accessibility.h"
 #include "platform/qt/qt_text.h"
-#include "platform/qt/qt_window.h"
+#include "platform/qt/window.h"
 #include "resources/icon.h"
 
 namespace tintvale::qt {
