@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QProcess>
 
-#include "platform/qt/qt_text.h"
+#include "platform/qt/conversions.h"
 
 namespace tintvale::qt {
 namespace {

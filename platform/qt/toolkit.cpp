@@ -6,7 +6,7 @@
 #include <QPixmap>
 
 #include "platform/qt/accessibility.h"
-#include "platform/qt/qt_text.h"
+#include "platform/qt/conversions.h"
 #include "platform/qt/window.h"
 #include "resources/icon.h"
 

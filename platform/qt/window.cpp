@@ -14,7 +14,7 @@
 #include "platform/qt/form_widget.h"
 #include "platform/qt/line_shape.h"
 #include "platform/qt/picture_box.h"
-#include "platform/qt/qt_text.h"
+#include "platform/qt/conversions.h"
 #include "platform/qt/repaint_gathering.h"
 #include "platform/qt/text_box.h"
 

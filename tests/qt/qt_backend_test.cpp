@@ -42,7 +42,7 @@
 #include "main_window/program.h"
 #include "platform/qt/toolkit.h"
 #include "platform/qt/system.h"
-#include "platform/qt/qt_text.h"
+#include "platform/qt/conversions.h"
 #include "platform/qt/x11_screen.h"
 
 namespace tintvale::qt {
