@@ -4,18 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <new>
 #include <string>
 
 #include "main_window/form1.h"
 #include "main_window/program.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/fake/throwing_platform.h"
 #include "base/utf8.h"
 
 namespace tintvale {
 namespace {
 
 using fake::FakePlatform;
+using fake::ThrowingPlatform;
 
 
 const Text kPathKey = u"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
@@ -465,76 +466,6 @@ TEST_F(AboutBox, PressingTwiceStartsTwiceAndShowsTwice) {
     EXPECT_EQ(fresh.registry.opens.size(), available ? 2u : 4u);  // looked up again each time
   }
 }
-
-// A platform whose registry, file test or program start fails by throwing, as a backend might.
-class ThrowingPlatform : public FakePlatform {
- public:
-  enum Where { InOpen, InQuery, InDecode, InFileTest, InStart };
-  explicit ThrowingPlatform(Where where) : where_(where), reg_(*this), files_(*this), starter_(*this) {}
-  tintvale::Registry& Registry() override { return reg_; }
-  tintvale::FileTest& FileTest() override { return files_; }
-  tintvale::ProcessStarter& ProcessStarter() override { return starter_; }
-
- private:
-  class ThrowingKey : public RegistryKey {
-   public:
-    ThrowingKey(ThrowingPlatform& p, std::unique_ptr<RegistryKey> inner) : p_(p), inner_(std::move(inner)) {}
-    long QueryValue(const Text& name, std::uint32_t& type, std::uint8_t* data, std::uint32_t& size) override {
-      if (p_.where_ == InQuery) throw std::bad_alloc();
-      return inner_->QueryValue(name, type, data, size);
-    }
-
-   private:
-    ThrowingPlatform& p_;
-    std::unique_ptr<RegistryKey> inner_;
-  };
-  class RegistryPart : public Registry {
-   public:
-    explicit RegistryPart(ThrowingPlatform& p) : p_(p) {}
-    long OpenKey(std::uint32_t root, const Text& name, std::uint32_t access,
-                 std::unique_ptr<RegistryKey>& key) override {
-      if (p_.where_ == InOpen) throw std::runtime_error("registry unavailable");
-      std::unique_ptr<RegistryKey> inner;
-      const long r = p_.registry.OpenKey(root, name, access, inner);
-      if (r == kErrorSuccess) key = std::make_unique<ThrowingKey>(p_, std::move(inner));
-      return r;
-    }
-    Text DecodeNarrow(const std::vector<std::uint8_t>& bytes) override {
-      if (p_.where_ == InDecode) throw 42;  // not even a std::exception
-      return p_.registry.DecodeNarrow(bytes);
-    }
-
-   private:
-    ThrowingPlatform& p_;
-  };
-  class FilesPart : public FileTest {
-   public:
-    explicit FilesPart(ThrowingPlatform& p) : p_(p) {}
-    bool NormalFileExists(const Text& path) override {
-      if (p_.where_ == InFileTest) throw std::runtime_error("file system unavailable");
-      return p_.files.NormalFileExists(path);
-    }
-
-   private:
-    ThrowingPlatform& p_;
-  };
-  class StarterPart : public ProcessStarter {
-   public:
-    explicit StarterPart(ThrowingPlatform& p) : p_(p) {}
-    bool Start(const Text& path) override {
-      if (p_.where_ == InStart) throw std::runtime_error("cannot start");
-      return p_.processes.Start(path);
-    }
-
-   private:
-    ThrowingPlatform& p_;
-  };
-
-  Where where_;
-  RegistryPart reg_;
-  FilesPart files_;
-  StarterPart starter_;
-};
 
 TEST_F(AboutBox, AnErrorRaisedByThePlatformEndsInTheMessageAndClosesTheKey) {
   struct Row {
