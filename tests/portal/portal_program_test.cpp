@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/fronted_platform.h"
+#include "platform/fake/fronted_platform.h"
 #include "main_window/program.h"
 #include "platform/platform.h"
 
