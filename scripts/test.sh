@@ -34,7 +34,7 @@ sanitizers() {
   local status=0
   scripts/test-asan.sh || status=1
   echo "---- fault checks (a clipboard manager that stops answering, no file written), sanitizer build"
-  bench/faults.sh build/linux-asan || status=1
+  tests/qt/faults.sh build/linux-asan || status=1
   echo "---- ThreadSanitizer: the Wayland screen path (portal and PipeWire thread)"
   scripts/test-tsan.sh || status=1
   return $status

@@ -5,27 +5,23 @@
 #     a manager that answers and to no manager at all.
 #  2. The program writes no file: strace of a run with a capture and the About box; any file created,
 #     written, renamed or removed outside /dev, /proc and the runtime directory is listed and fails.
-# Usage: bench/faults.sh BUILD_DIR   (BUILD_DIR holds tintvale and bench/; scripts/with-x.sh is used)
+# Usage: tests/qt/faults.sh BUILD_DIR   (BUILD_DIR holds tintvale and its tests; scripts/with-x.sh is used)
 # With a sanitizer build (build/linux-asan) any sanitizer report in the program's output fails too.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 # shellcheck source=scripts/lib.sh
 source scripts/lib.sh
 if [ "${2:-}" != --inside ]; then exec scripts/with-x.sh "$0" "$(cd "$1" && pwd)" --inside; fi
 build=$1
 program=$build/tintvale
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
-tools=$build/bench
+tools=$build/tests/qt
 work=$(mktemp -d)
 on_exit rm -rf "$work"
-stripe_hex() {  # the capture text of the stripe under x (same colours as bench/figures.cpp)
-  local i=$(( $1 / 8 ))
-  printf '#%02X%02X%02X' $(( (i * 37 + 64) & 255 )) $(( (i * 101 + 17) & 255 )) $(( i & 255 ))
-}
 clip_is() { [ "$(timeout 2 xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
 capture_is() { xdotool key Return; clip_is "$1"; }
-
-"$tools/pointer_mover" 0 >/dev/null
+# The pointer stands on the root, away from the program's window; each capture is of a new root colour.
+xdotool mousemove 600 700
 
 # Starts the program with -c, waits for its window and gives it the focus; sets $prog.
 start_program() {
@@ -60,20 +56,20 @@ sanitizer_check() {
 manager_case() {  # $1: none | answering | stopped
   local mode=$1 mgr="" x ok=1 t0 t1
   if [ "$mode" != none ]; then
-    "$tools/clip_manager_stub" >"$work/mgr.out" & mgr=$!
+    "$tools/tintvale_clip_manager_stub" >"$work/mgr.out" & mgr=$!
     stop_at_exit "$mgr"
     wait_for 10 grep -q ready "$work/mgr.out" || { fail "$mode: stub manager did not start"; return; }
     [ "$mode" = stopped ] && kill -STOP "$mgr"
   fi
   start_program || return
-  # Three captures over different stripes; each must reach the clipboard, read back from the program.
-  for x in 300 612 1004; do
-    xdotool mousemove "$x" 700
+  # Three captures of three root colours; each must reach the clipboard, read back from the program.
+  for colour in '#2A5B0C' '#C0FFEE' '#7F1A99'; do
+    xsetroot -solid "$colour"
     t0=$(now_ms)
-    if wait_for 5 capture_is "$(stripe_hex "$x")"; then
-      t1=$(now_ms); echo "  $mode: capture at x=$x -> $(stripe_hex "$x") on the clipboard after $((t1 - t0)) ms"
+    if wait_for 5 capture_is "$colour"; then
+      t1=$(now_ms); echo "  $mode: capture of $colour on the clipboard after $((t1 - t0)) ms"
     else
-      ok=0; fail "$mode: capture at x=$x never reached the clipboard (got '$(timeout 2 xclip -o -selection clipboard 2>/dev/null)')"
+      ok=0; fail "$mode: the capture of $colour never reached the clipboard (got '$(timeout 2 xclip -o -selection clipboard 2>/dev/null)')"
     fi
   done
   local hidden ms; read -r hidden ms < <(close_ms)
@@ -102,8 +98,8 @@ stop_at_exit "$prog"
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tintvale$' | head -1)
 if [ -n "$window" ]; then
   xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
-  xdotool mousemove 400 700
-  wait_for 10 capture_is "$(stripe_hex 400)" || fail "strace run: capture did not reach the clipboard"
+  xsetroot -solid '#0A00AB'
+  wait_for 10 capture_is '#0A00AB' || fail "strace run: capture did not reach the clipboard"
   xdotool key ctrl+a type '/info'
   xdotool key Return
   traced=$(xdotool getwindowpid "$window")

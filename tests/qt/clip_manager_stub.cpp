@@ -1,13 +1,12 @@
 // A stand-in clipboard manager: owns the CLIPBOARD_MANAGER selection and answers SAVE_TARGETS at once,
 // as a freedesktop clipboard manager does after saving. Prints "ready" once it owns the selection, so a
 // script can then SIGSTOP it to play a manager that stopped answering.
+#include <xcb/xcb.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include "bench/xcb_sample.h"
-
-using namespace tintvale::bench;
 
 namespace {
 
@@ -22,11 +21,12 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
 }  // namespace
 
 int main() {
-  xcb_window_t root = 0;
-  int width = 0, height = 0;
-  XcbConnection conn = Connect(root, width, height);
-  if (!conn) return 1;
-  xcb_connection_t* c = conn.get();
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  if (xcb_connection_has_error(c)) {
+    std::fprintf(stderr, "cannot connect to the X server\n");
+    return 1;
+  }
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
   xcb_atom_t manager = Atom(c, "CLIPBOARD_MANAGER");
   xcb_atom_t saveTargets = Atom(c, "SAVE_TARGETS");
   xcb_window_t w = xcb_generate_id(c);
@@ -57,5 +57,6 @@ int main() {
     }
     std::free(ev);
   }
+  xcb_disconnect(c);
   return 0;
 }
