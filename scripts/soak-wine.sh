@@ -58,7 +58,9 @@ record() {
   local elapsed=$1 o
   o=$(objects)
   [ -n "$o" ] || die "no reading of the program's objects"
-  set -- $o
+  local -a v
+  read -r -a v <<<"$o"
+  set -- "${v[@]}"
   echo "$elapsed $1 $(rss_kib "$prog") $2 $3 $4 $5" >> "$out/record"
 }
 record_while "$prog" "$seconds" record

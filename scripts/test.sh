@@ -2,10 +2,10 @@
 # Builds every configuration and runs all of Tintvale's tests, in the tiers the README lists: the core
 # tests on the fake backend with the Qt program under Xvfb + openbox and the Wayland screen path on a test
 # portal; the Windows build under Wine; the Debian package; the sanitizers with the fault checks; the
-# fuzzers for a bounded time; and a one-minute soak of the real program on Linux and under Wine. Every
-# tier runs, also after one has failed; the last line counts them.
+# fuzzers for a bounded time; a one-minute soak of the real program on Linux and under Wine; and the style
+# checks. Every tier runs, also after one has failed; the last line counts them.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 scripts/deps.sh test || exit 1
 
@@ -52,6 +52,7 @@ tier 3 "Debian package and Windows zip" scripts/test-package.sh
 tier 4 "Sanitizers and fault checks" sanitizers
 tier 5 "Fuzzers" scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
 tier 6 "Soaks, Linux and Windows" soaks
+tier 7 "Style: shellcheck over every shell script" scripts/check-style.sh
 
 echo
 for name in "${failed_names[@]}"; do echo "failed tier: $name"; done

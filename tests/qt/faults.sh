@@ -54,7 +54,7 @@ sanitizer_check() {
 
 # --- 1. Clipboard manager that stops answering
 manager_case() {  # $1: none | answering | stopped
-  local mode=$1 mgr="" x ok=1 t0 t1
+  local mode=$1 mgr="" colour ok=1 t0 t1
   if [ "$mode" != none ]; then
     "$tools/tintvale_clip_manager_stub" >"$work/mgr.out" & mgr=$!
     stop_at_exit "$mgr"
@@ -92,7 +92,7 @@ echo "2. Files written (strace)"
 runtime=${XDG_RUNTIME_DIR:-/nonexistent}
 # A first run on a fresh account: an empty home, so no cache or settings folder exists beforehand.
 mkdir "$work/home"
-HOME=$work/home XDG_CACHE_HOME= XDG_CONFIG_HOME= XDG_DATA_HOME= strace -f -qq -o "$work/trace" -e trace=open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat,truncate,chmod,fchmodat \
+HOME=$work/home XDG_CACHE_HOME='' XDG_CONFIG_HOME='' XDG_DATA_HOME='' strace -f -qq -o "$work/trace" -e trace=open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat,truncate,chmod,fchmodat \
   "$program" -c >"$work/program.log" 2>&1 & prog=$!
 stop_at_exit "$prog"
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tintvale$' | head -1)
