@@ -11,7 +11,7 @@ long ThrowingPlatform::ThrowingKey::QueryValue(const Text& name, std::uint32_t& 
   return inner_->QueryValue(name, type, data, size);
 }
 
-long ThrowingPlatform::RegistryPart::OpenKey(std::uint32_t root, const Text& name, std::uint32_t access,
+long ThrowingPlatform::Services::OpenKey(std::uint32_t root, const Text& name, std::uint32_t access,
                                              std::unique_ptr<RegistryKey>& key) {
   if (p_.where_ == InOpen) throw std::runtime_error("registry unavailable");
   std::unique_ptr<RegistryKey> inner;
@@ -20,17 +20,17 @@ long ThrowingPlatform::RegistryPart::OpenKey(std::uint32_t root, const Text& nam
   return r;
 }
 
-Text ThrowingPlatform::RegistryPart::DecodeNarrow(const std::vector<std::uint8_t>& bytes) {
+Text ThrowingPlatform::Services::DecodeNarrow(const std::vector<std::uint8_t>& bytes) {
   if (p_.where_ == InDecode) throw 42;  // not even a std::exception
   return p_.registry.DecodeNarrow(bytes);
 }
 
-bool ThrowingPlatform::FilesPart::NormalFileExists(const Text& path) {
+bool ThrowingPlatform::Services::NormalFileExists(const Text& path) {
   if (p_.where_ == InFileTest) throw std::runtime_error("file system unavailable");
   return p_.files.NormalFileExists(path);
 }
 
-bool ThrowingPlatform::StarterPart::Start(const Text& path) {
+bool ThrowingPlatform::Services::Start(const Text& path) {
   if (p_.where_ == InStart) throw std::runtime_error("cannot start");
   return p_.processes.Start(path);
 }

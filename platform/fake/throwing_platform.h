@@ -10,12 +10,25 @@ namespace tintvale::fake {
 class ThrowingPlatform : public FakePlatform {
  public:
   enum Where { InOpen, InQuery, InDecode, InFileTest, InStart };
-  explicit ThrowingPlatform(Where where) : where_(where), reg_(*this), files_(*this), starter_(*this) {}
-  tintvale::Registry& Registry() override { return reg_; }
-  tintvale::FileTest& FileTest() override { return files_; }
-  tintvale::ProcessStarter& ProcessStarter() override { return starter_; }
+  explicit ThrowingPlatform(Where where) : where_(where), services_(*this) {}
+  tintvale::Registry& Registry() override { return services_; }
+  tintvale::FileTest& FileTest() override { return services_; }
+  tintvale::ProcessStarter& ProcessStarter() override { return services_; }
 
  private:
+  // The registry, the file test and the program start in one: each throws where the platform says.
+  class Services : public tintvale::Registry, public tintvale::FileTest, public tintvale::ProcessStarter {
+   public:
+    explicit Services(ThrowingPlatform& p) : p_(p) {}
+    long OpenKey(std::uint32_t root, const Text& name, std::uint32_t access,
+                 std::unique_ptr<RegistryKey>& key) override;
+    Text DecodeNarrow(const std::vector<std::uint8_t>& bytes) override;
+    bool NormalFileExists(const Text& path) override;
+    bool Start(const Text& path) override;
+
+   private:
+    ThrowingPlatform& p_;
+  };
   class ThrowingKey : public RegistryKey {
    public:
     ThrowingKey(ThrowingPlatform& p, std::unique_ptr<RegistryKey> inner) : p_(p), inner_(std::move(inner)) {}
@@ -25,37 +38,9 @@ class ThrowingPlatform : public FakePlatform {
     ThrowingPlatform& p_;
     std::unique_ptr<RegistryKey> inner_;
   };
-  class RegistryPart : public tintvale::Registry {
-   public:
-    explicit RegistryPart(ThrowingPlatform& p) : p_(p) {}
-    long OpenKey(std::uint32_t root, const Text& name, std::uint32_t access,
-                 std::unique_ptr<RegistryKey>& key) override;
-    Text DecodeNarrow(const std::vector<std::uint8_t>& bytes) override;
-
-   private:
-    ThrowingPlatform& p_;
-  };
-  class FilesPart : public tintvale::FileTest {
-   public:
-    explicit FilesPart(ThrowingPlatform& p) : p_(p) {}
-    bool NormalFileExists(const Text& path) override;
-
-   private:
-    ThrowingPlatform& p_;
-  };
-  class StarterPart : public tintvale::ProcessStarter {
-   public:
-    explicit StarterPart(ThrowingPlatform& p) : p_(p) {}
-    bool Start(const Text& path) override;
-
-   private:
-    ThrowingPlatform& p_;
-  };
 
   Where where_;
-  RegistryPart reg_;
-  FilesPart files_;
-  StarterPart starter_;
+  Services services_;
 };
 
 }  // namespace tintvale::fake
