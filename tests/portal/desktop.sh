@@ -20,6 +20,21 @@ desktop_env() {
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
   token_file=$XDG_STATE_HOME/tintvale/restore-token
   calls=$TINTVALE_PORTAL_DIR/calls.log
+  share_env_with_bus
+}
+
+# Services the bus starts on demand (the portal frontend, and through it every portal backend installed on
+# the machine) get the private folders and desktop name too, so none of the machine's own backends answers.
+# (Not the runtime folder: the document portal, started with the frontend, mounts itself there.)
+share_env_with_bus() {
+  local v pairs=""
+  for v in XDG_DATA_HOME XDG_STATE_HOME XDG_CONFIG_HOME XDG_CACHE_HOME XDG_CONFIG_DIRS \
+    XDG_DESKTOP_PORTAL_DIR XDG_CURRENT_DESKTOP TINTVALE_PORTAL_DIR; do
+    pairs+="${pairs:+,}$v,${!v}"
+  done
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.UpdateActivationEnvironment "dict:string:string:$pairs" >/dev/null ||
+    die "could not set the bus's activation environment"
 }
 
 wireplumber_up() { pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
@@ -49,23 +64,27 @@ start_desktop() {
 # The test source with its command pipe on fd 7; "ready NODE..." gives the nodes, in $nodes.
 source_pid=""
 start_source() {
-  rm -f "$tmp/source.in"
+  # The last source's "ready" line must not be read for this one's (the new one's file is opened by its
+  # own process, a moment later).
+  rm -f "$tmp/source.in" "$tmp/source.out"
   mkfifo "$tmp/source.in"
   "$test_source" "$@" <"$tmp/source.in" >"$tmp/source.out" 2>>"$tmp/source.err" &
   source_pid=$!
   stop_at_exit "$source_pid"
   exec 7>"$tmp/source.in"
-  wait_for 20 grep -q '^ready' "$tmp/source.out" || die "the test source did not start"
+  wait_for 20 grep -qs '^ready' "$tmp/source.out" || die "the test source did not start"
   read -r _ nodes <"$tmp/source.out"
 }
 say() { echo "$*" >&7; }
-# The monitors Start hands out: "X Y WIDTH HEIGHT" (logical) for each node in $nodes, in order.
+# The monitors Start hands out: "X Y WIDTH HEIGHT" for each node in $nodes, in order ("- - WIDTH HEIGHT":
+# no position, as KDE sends them). Written whole and renamed into place, so a Start never reads half a list.
 place() {
   local n i=0 placement
-  : >"$TINTVALE_PORTAL_DIR/streams"
+  : >"$TINTVALE_PORTAL_DIR/streams.new"
   for n in $nodes; do
     i=$((i + 1)); placement=${!i}
-    echo "$n $placement" >>"$TINTVALE_PORTAL_DIR/streams"
+    echo "$n $placement" >>"$TINTVALE_PORTAL_DIR/streams.new"
   done
+  mv "$TINTVALE_PORTAL_DIR/streams.new" "$TINTVALE_PORTAL_DIR/streams"
 }
 
