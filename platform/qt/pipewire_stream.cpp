@@ -12,9 +12,13 @@
 namespace tintvale::qt {
 namespace {
 
-// Room for a cursor bitmap of up to 64 x 64 pixels: the metadata is only offered when its size fits.
-constexpr std::uint32_t kCursorMetaSize =
-    sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 64u * 64u * 4u;
+// The largest cursor bitmap asked for room for, in pixels a side: above what desktops offer today.
+constexpr int kLargestCursor = 1024;
+
+// The cursor metadata with room for a square bitmap of side pixels, four bytes each.
+constexpr int CursorMetaSize(int side) {
+  return static_cast<int>(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap)) + side * side * 4;
+}
 
 FrameFormat FormatOf(std::uint32_t spa) {
   switch (spa) {
@@ -194,9 +198,12 @@ struct PipeWireCapture::Impl {
         &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
         SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_dataType,
         SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
+    // The cursor's size as a range: desktops offer one fixed size each (mutter a 384 x 384 bitmap, KWin
+    // 256 x 256), and PipeWire keeps the metadata only where the two sides' sizes meet.
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-        SPA_PARAM_META_size, SPA_POD_Int(kCursorMetaSize)));
+        SPA_PARAM_META_size,
+        SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(kLargestCursor))));
     params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
         SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
