@@ -113,6 +113,8 @@ std::unique_ptr<ScreenContext> PortalScreen::GetScreen() {
   return std::make_unique<PortalScreenContext>(*this);
 }
 
+bool PortalScreen::MovePointer(ScreenPoint /*point*/) { return false; }
+
 bool PortalScreen::CursorPos(ScreenPoint& point) {
   switch (mode_) {
     case Mode::kLive: return capture_->Pointer(point);

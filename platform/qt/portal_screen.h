@@ -34,6 +34,8 @@ class PortalScreen : public ScreenServices {
 
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
+  // A Wayland client cannot move the pointer: always false.
+  bool MovePointer(ScreenPoint point) override;
 
   // The live streams, or null (for the benchmark).
   PipeWireCapture* Capture() { return capture_.get(); }

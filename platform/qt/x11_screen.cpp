@@ -361,4 +361,20 @@ bool X11Screen::CursorPos(ScreenPoint& point) {
   return true;
 }
 
+bool X11Screen::MovePointer(ScreenPoint point) {
+  if (!connection_ || xcb_connection_has_error(connection_) || pointerRoot_ == 0) return false;
+  // On the root the pointer was last seen on (CursorPos comes first), back from screen coordinates to the
+  // root's; the protocol's coordinates are 16-bit and the server keeps the pointer on the screen.
+  if (originRoot_ != pointerRoot_) return false;
+  auto onRoot = [](std::int64_t v) {
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int16_t>::min(),
+                                                              std::numeric_limits<std::int16_t>::max()));
+  };
+  const xcb_void_cookie_t cookie =
+      xcb_warp_pointer_checked(connection_, XCB_NONE, pointerRoot_, 0, 0, 0, 0,
+                               onRoot(std::int64_t{point.x} + origin_.x), onRoot(std::int64_t{point.y} + origin_.y));
+  XcbPtr<xcb_generic_error_t> error(xcb_request_check(connection_, cookie));
+  return !error;
+}
+
 }  // namespace tintvale::qt

@@ -1,5 +1,5 @@
 // Screen services on X11: the pointer and one pixel through xcb in physical pixels from the top left of
-// RandR's primary monitor. Without an xcb connection every read fails cleanly.
+// RandR's primary monitor, and pointer warps. Without an xcb connection every read and move fails cleanly.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +58,7 @@ class X11Screen : public ScreenServices {
 
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
+  bool MovePointer(ScreenPoint point) override;
 
  private:
   friend class X11ScreenContext;

@@ -662,6 +662,7 @@ class Win32Window : public NativeWindow {
   void SetTimer(int control, bool enabled, int intervalMs) override {
     if (w_->Handle()) w_->StartTimer(control, enabled, intervalMs);
   }
+  void Announce(int /*control*/, const Text& /*text*/) override {}
 
  private:
   FormWindow* w_;
@@ -698,7 +699,8 @@ Win32Toolkit::~Win32Toolkit() {
   if (clipboardOwner_) DestroyWindow(clipboardOwner_);
 }
 
-std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
+std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                                        NativeWindow* /*owner*/) {
   auto* window = new FormWindow(instance_, layout, events);
   auto native = std::make_unique<Win32Window>(window);
   if (!window->Create()) return nullptr;  // the Win32Window deletes what was made

@@ -41,6 +41,7 @@ class Win32Screen : public ScreenServices {
     point = {p.x, p.y};
     return true;
   }
+  bool MovePointer(ScreenPoint /*point*/) override { return false; }
 };
 
 std::string Narrow(const Text& text) {

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # A desktop without a desktop, for the screen-cast portal tests and benchmark: PipeWire, WirePlumber, the
 # test ScreenCast backend and the real xdg-desktop-portal frontend on the session bus the caller runs on
-# (dbus-run-session), and the test PipeWire source. Needs scripts/lib.sh sourced first and
+# (scripts/with-bus.sh), and the test PipeWire source. Needs scripts/lib.sh sourced first and
 # $test_source set. Source it, then call desktop_env FOLDER.
 portal_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -20,21 +20,6 @@ desktop_env() {
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
   token_file=$XDG_STATE_HOME/tintvale/restore-token
   calls=$TINTVALE_PORTAL_DIR/calls.log
-  share_env_with_bus
-}
-
-# Services the bus starts on demand (the portal frontend, and through it every portal backend installed on
-# the machine) get the private folders and desktop name too, so none of the machine's own backends answers.
-# (Not the runtime folder: the document portal, started with the frontend, mounts itself there.)
-share_env_with_bus() {
-  local v pairs=""
-  for v in XDG_DATA_HOME XDG_STATE_HOME XDG_CONFIG_HOME XDG_CACHE_HOME XDG_CONFIG_DIRS \
-    XDG_DESKTOP_PORTAL_DIR XDG_CURRENT_DESKTOP TINTVALE_PORTAL_DIR; do
-    pairs+="${pairs:+,}$v,${!v}"
-  done
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.UpdateActivationEnvironment "dict:string:string:$pairs" >/dev/null ||
-    die "could not set the bus's activation environment"
 }
 
 wireplumber_up() { pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
@@ -77,7 +62,8 @@ start_source() {
 }
 say() { echo "$*" >&7; }
 # The monitors Start hands out: "X Y WIDTH HEIGHT" for each node in $nodes, in order ("- - WIDTH HEIGHT":
-# no position, as KDE sends them). Written whole and renamed into place, so a Start never reads half a list.
+# no position, as KDE sends them). Written whole and renamed into place: a Start that reads it meanwhile
+# sees the old list or the new one.
 place() {
   local n i=0 placement
   : >"$TINTVALE_PORTAL_DIR/streams.new"
