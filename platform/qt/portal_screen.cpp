@@ -117,7 +117,14 @@ bool PortalScreen::MovePointer(ScreenPoint /*point*/) { return false; }
 
 bool PortalScreen::CursorPos(ScreenPoint& point) {
   switch (mode_) {
-    case Mode::kLive: return capture_->Pointer(point);
+    case Mode::kLive: {
+      const bool known = capture_->Pointer(point);
+      // Monitors of one size (KDE gives streams no position) are told apart where XWayland knows the
+      // pointer too: over an X11 window, such as the program's own.
+      ScreenPoint root;
+      if (known && layout_ && capture_->Unsure() && layout_->PointerOverWindow(root)) capture_->Sight(root);
+      return known;
+    }
     case Mode::kFallback: return fallback_.CursorPos(point);
     default: return false;
   }

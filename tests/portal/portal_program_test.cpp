@@ -1,11 +1,13 @@
 // The real program on the real Qt platform with the portal screen, run by portal_test.sh inside its
 // private desktop (PortalProgram: two monitors, the primary at 0,0 and one on its left at scale 2, on an
-// X server whose one monitor is not primary; PrimaryOrigin: below). The window's
+// X server whose one monitor is not primary; PrimaryOrigin and IdenticalMonitors: below). The window's
 // coordinate text and swatch are recorded as the program writes them; the test source's pointer and
 // pictures are scripted through $TINTVALE_TEST_SOURCE_INPUT.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTest>
+#include <QWidget>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -207,6 +209,41 @@ TEST(PrimaryOrigin, ANewPrimaryWhileRunningMovesTheOrigin) {
   EXPECT_TRUE(Shows(160, 0, 0x000000FF));
   Say("cursor 0 10 20");
   EXPECT_TRUE(Shows(10, 20, 0x0000FF00));
+}
+
+// Run by portal_test.sh kde_identical: two 240x240 monitors, A at 0,0 and the primary B at 240,0, and two
+// streams of that size without a position, stream 0 showing A. RandR lists the primary first, so the
+// order alone would put stream 0 on B.
+QRect MainWindowPlace() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w->windowTitle() == QLatin1String("Tintvale")) return w->geometry();
+  }
+  return {};
+}
+
+TEST(IdenticalMonitors, ThePointerOverAnX11WindowTellsThemApart) {
+  Say("fill 0 FF0000");
+  Say("fill 1 00FF00");
+  // The X server's pointer over no window (it could be stale there): the streams are taken in RandR's
+  // order, here the wrong one, and the colour is still the reporting stream's.
+  Shell("xdotool mousemove 475 235");
+  Say("cursor 0 10 10");
+  EXPECT_TRUE(Shows(10, 10, 0x000000FF));
+  // Over the program's own window the X server knows the pointer: the stream that reports it there is
+  // on the monitor that holds that point.
+  const QRect window = MainWindowPlace();
+  ASSERT_FALSE(window.isEmpty());
+  const int x = window.center().x(), y = window.center().y();
+  const bool onA = x < 240;
+  Shell(("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y)).c_str());
+  Say(onA ? "cursor 0 " + std::to_string(x) + " " + std::to_string(y)
+          : "cursor 1 " + std::to_string(x - 240) + " " + std::to_string(y));
+  EXPECT_TRUE(Shows(x - 240, y, onA ? 0x000000FF : 0x0000FF00));
+  Shell("xdotool mousemove 475 235");
+  Say("cursor 0 10 10");
+  EXPECT_TRUE(Shows(-230, 10, 0x000000FF));
+  Say("cursor 1 10 10");
+  EXPECT_TRUE(Shows(10, 10, 0x0000FF00));
 }
 
 }  // namespace

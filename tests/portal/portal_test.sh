@@ -198,6 +198,21 @@ case $case_name in
       die "the in-process program tests failed"
     ;;
 
+  kde_identical)
+    # Two monitors of one size, the streams without positions (KDE): told apart where the X server sees
+    # the pointer over a window.
+    command -v xrandr >/dev/null || { echo "SKIP: xrandr is needed" >&2; exit 77; }
+    start_x 480x240x24 141 190
+    xrandr --setmonitor tintvale-a 240/63x240/63+0+0 none >/dev/null
+    xrandr --setmonitor '*tintvale-b' 240/63x240/63+240+0 screen >/dev/null
+    xrandr --output screen --primary
+    start_desktop
+    start_source --size 240x240 --size 240x240
+    place "- - 240 240" "- - 240 240"
+    TINTVALE_TEST_SOURCE_INPUT=$tmp/source.in "$program_tests" --gtest_filter='IdenticalMonitors.*' 2>"$tmp/stderr" ||
+      die "the in-process program tests failed"
+    ;;
+
   no_cursor_meta)
     # The portal lists cursor metadata, but the negotiated buffers carry none (as when the sizes the two
     # sides offer do not meet): the same fallback as a desktop without it.
