@@ -83,7 +83,6 @@ struct PipeWireCapture::Impl {
   std::vector<LayoutMonitor> layout;
   std::vector<int> pins;  // the layout monitor each stream was seen on, where its size left a choice
   std::vector<MonitorPlace> places;  // one per stream: PlaceStreams of the four above
-  int sightStream = -1, sightMonitor = -1;  // the last sighting, which the next must repeat
   bool ended = false;
   bool metaMissing = false, positionSeen = false, frameSeen = false;
   std::chrono::steady_clock::time_point firstFrame;
@@ -435,7 +434,6 @@ void PipeWireCapture::SetLayout(std::vector<LayoutMonitor> layout) {
   d.layout = std::move(layout);
   // What was seen belongs to the old layout's monitors.
   d.pins.clear();
-  d.sightStream = d.sightMonitor = -1;
   d.Place();
 }
 
@@ -452,21 +450,16 @@ void PipeWireCapture::Sight(ScreenPoint root) {
   std::lock_guard<std::mutex> lock(d.mutex);
   const int i = d.lastStream;
   const auto at = static_cast<std::size_t>(i);
-  const int j = d.ended || i < 0 || !d.places[at].unsure || !d.shared[at].pointerHere
-                    ? -1
-                    : SightedMonitor(d.layout, d.frameSizes[at], d.shared[at].pointer, root);
-  // Twice running, so that a stream's pointer a frame behind the X server's cannot decide.
-  if (j < 0 || d.sightStream != i || d.sightMonitor != j) {
-    d.sightStream = j < 0 ? -1 : i;
-    d.sightMonitor = j;
-    return;
-  }
+  if (d.ended || i < 0 || !d.places[at].unsure || !d.shared[at].pointerHere) return;
+  // The X server's pointer is where it is now; the stream's may be a frame behind, and then it names no
+  // monitor (never a wrong one: the X server's point lies on the pointer's own monitor).
+  const int j = SightedMonitor(d.layout, d.frameSizes[at], d.shared[at].pointer, root);
+  if (j < 0) return;
   d.pins.resize(d.portal.size(), -1);
   for (int& pin : d.pins) {
     if (pin == j) pin = -1;
   }
   d.pins[at] = j;
-  d.sightStream = d.sightMonitor = -1;
   d.Place();
 }
 

@@ -35,9 +35,9 @@ class PipeWireCapture {
   void SetLayout(std::vector<LayoutMonitor> layout);
   // Whether a stream was placed by a size that more than one monitor has (KDE's identical monitors).
   bool Unsure();
-  // Where the X server saw the pointer (root, layout pixels, over one of its windows) just after Pointer:
-  // where that names the monitor of the stream that reported the pointer twice running, the stream is
-  // placed there from then on, until the layout changes.
+  // Where the X server has the pointer (root, layout pixels, over one of its windows) just after Pointer:
+  // where that names a monitor for the stream that reported the pointer, the stream is placed there from
+  // then on, until the layout changes.
   void Sight(ScreenPoint root);
   // The pointer in screen pixels, from the stream that last saw it; false before any cursor metadata
   // has come and once the streams have ended.
