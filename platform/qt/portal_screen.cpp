@@ -30,7 +30,7 @@ constexpr std::int64_t kPointerGraceMs = 4000;
 constexpr int kDisplayChangeWindowMs = 2000;
 // The new session after a display change waits this long after the last report of it, so it shares the
 // new layout.
-constexpr int kResumeSettleMs = 250;
+constexpr int kResumeSettleMs = 100;
 constexpr std::size_t kMostResumesAMinute = 3;
 
 QString Q(const char16_t* text) { return QString::fromUtf16(text); }
