@@ -130,7 +130,9 @@ bool PortalScreen::CursorPos(ScreenPoint& point) {
   }
 }
 
-std::vector<LayoutMonitor> PortalScreen::Layout() { return layout_ ? layout_->Monitors() : std::vector<LayoutMonitor>{}; }
+std::vector<LayoutMonitor> PortalScreen::Layout() {
+  return layout_ ? layout_->Monitors() : std::vector<LayoutMonitor>{};
+}
 
 void PortalScreen::BeginSession() {
   mode_ = Mode::kWaiting;
