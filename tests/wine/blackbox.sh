@@ -90,8 +90,8 @@ xdotool mousemove $((cx + 236)) $((cy + 41))
 wait_for 5 coordinates_are $((cx + 236)) $((cy + 41)) || fail "coordinates not followed over the box"
 printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
 # Each key goes to the menu once it is open, and the next menu opens only after the last one's command ran.
-menu_open() { probe menu; }
-menu_closed() { ! probe menu; }
+menu_open() { probe menu Tintvale; }
+menu_closed() { ! probe menu Tintvale; }
 for key in a c; do
   xdotool click 3
   wait_for 5 menu_open || fail "no context menu for '$key'"
@@ -150,9 +150,14 @@ probe texts "$about" | grep -q 'ﾊﾞｰｼﾞｮﾝ 1.5.0' && pass "About box 
 "$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /f >/dev/null 2>&1 || true
 about_x=$(xdotool search --name "^$about\$" | head -1)
 xdotool windowactivate --sync "$about_x" key alt+s
+# The message box is the program's second window titled Tintvale; Enter goes to it once it is active.
+message_window() { xdotool search --all --onlyvisible --pid "$app" --name '^Tintvale$' | grep -v -x "$main_x" | head -1; }
+message_gone() { [ -z "$(message_window)" ]; }
 if wait_for 10 message_shown 'ｼｽﾃﾑ情報を使用できません'; then
   pass "values absent: the message box"
-  xdotool key Return
+  wait_for 10 eval '! message_gone' || fail "the message box is not on the screen"
+  xdotool windowactivate --sync "$(message_window)" key Return
+  wait_for 10 message_gone || fail "Enter did not close the message box"
 else
   fail "values absent: no message box"
 fi
