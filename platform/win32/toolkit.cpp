@@ -57,8 +57,10 @@ Win32Toolkit::~Win32Toolkit() {
 }
 
 std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
-                                                        NativeWindow* /*owner*/) {
-  return MakeWindow(instance_, layout, events);
+                                                        NativeWindow* owner) {
+  // An owned window rather than one of its own, as the About box once was: only an owned window stays
+  // above a topmost main window, and Windows hands the activation back to the owner when it closes.
+  return MakeWindow(instance_, layout, events, owner ? WindowHandle(*owner) : nullptr);
 }
 
 void Win32Toolkit::Dispatch(MSG& msg) {
