@@ -26,17 +26,6 @@ TEST(FileAttributes, OnlyFilesThatAreNeitherFoldersNorHiddenNorSystemCount) {
   for (const Row& r : rows) EXPECT_EQ(IsNormalFile(r.attributes), r.normal) << std::hex << r.attributes;
 }
 
-// Alt+arrow steps the pointer from where CursorPos reads it: a move lands where CursorPos reads it next.
-TEST_F(Win32Backend, MovePointerPutsThePointerWhereCursorPosReadsIt) {
-  const ScreenPoint points[] = {{300, 200}, {301, 200}, {301, 210}, {291, 209}};
-  for (const ScreenPoint& p : points) {
-    ASSERT_TRUE(platform->Screen().MovePointer(p)) << p.x << "," << p.y;
-    ScreenPoint at;
-    EXPECT_TRUE(WaitFor(platform->Forms(), [&] { return platform->Screen().CursorPos(at) && at.x == p.x && at.y == p.y; }))
-        << p.x << "," << p.y << " read as " << at.x << "," << at.y;
-  }
-}
-
 TEST_F(Win32Backend, ScreenReadsWindowPixelsAndGivesInvalidOutsideTheScreen) {
   Recorder events;
   auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);

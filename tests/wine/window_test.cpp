@@ -1,11 +1,9 @@
 // The form window on Win32 (under Wine): built from a layout at its twip places and in its tab order,
-// the dialog keys, the focus it reports and gives back, clicks, a new scale, the close box, topmost and
-// an owned window above its owner.
+// the dialog keys, the focus it reports and gives back, clicks, a new scale, the close box and topmost.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "about_box/frm_about.h"
 #include "main_window/form1.h"
 #include "platform/win32/dpi.h"
 #include "tests/wine/backend_support.h"
@@ -180,43 +178,6 @@ TEST_F(Win32Backend, CloseBoxAsksTheFormsLayerAndDestroysNothingItself) {
   EXPECT_TRUE(IsWindow(hwnd));
   w.reset();
   EXPECT_FALSE(IsWindow(hwnd));
-}
-
-// Where a top-level window stands in the z-order: 0 at the top.
-int ZOrderOf(HWND window) {
-  int place = 0;
-  for (HWND at = GetTopWindow(nullptr); at; at = GetWindow(at, GW_HWNDNEXT), ++place) {
-    if (at == window) return place;
-  }
-  return -1;
-}
-
-// The About box is owned by the main window: above it also when the main window is on top and active, with
-// the taskbar button of a window of its own; closed while active, it gives the activation back.
-TEST_F(Win32Backend, AnOwnedWindowStaysAboveItsTopmostOwnerAndHandsTheActivationBack) {
-  Recorder mainEvents, aboutEvents;
-  auto main = platform->Forms().BuildWindow(Form1Layout(), mainEvents, nullptr);
-  main->Show();
-  main->SetTopmost(true);
-  auto about = platform->Forms().BuildWindow(FrmAboutLayout(), aboutEvents, main.get());
-  about->Show();
-  HWND m = WindowHandle(*main), a = WindowHandle(*about);
-  EXPECT_EQ(GetWindow(a, GW_OWNER), m);
-  EXPECT_TRUE(GetWindowLongW(a, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "a taskbar button, as before";
-  // Wine takes the order from the window manager as it restacks: it settles, above the owner.
-  const auto ownedAbove = [&] { return ZOrderOf(a) < ZOrderOf(m); };
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetActiveWindow() == a; }));
-  EXPECT_TRUE(WaitFor(platform->Forms(), ownedAbove)) << ZOrderOf(a) << " " << ZOrderOf(m);
-  SetActiveWindow(m);
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetActiveWindow() == m; })) << "the main window is not blocked";
-  EXPECT_TRUE(WaitFor(platform->Forms(), ownedAbove)) << "still above its owner once the owner is active";
-
-  SetActiveWindow(a);
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetActiveWindow() == a; }));
-  mainEvents.log.clear();
-  about.reset();
-  EXPECT_TRUE(WaitFor(platform->Forms(), [&] { return GetActiveWindow() == m; }));
-  EXPECT_EQ(mainEvents.Count("focus -1"), 1) << "the main window's own GotFocus, which hands the focus on";
 }
 
 TEST_F(Win32Backend, TopmostSetsAndClearsTheExtendedStyleAndKeepsThePlace) {
