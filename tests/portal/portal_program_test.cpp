@@ -147,6 +147,13 @@ TEST(PortalProgram, AColourChangeUnderAStillPointerIsFollowed) {
   EXPECT_TRUE(Shows(220, 120, 0x00563412));
 }
 
+TEST(PortalProgram, ThePointerCannotBeMovedSoAltArrowDoesNothing) {
+  // A Wayland client cannot move the pointer: the move is refused and the pointer stays where it is.
+  EXPECT_FALSE(g_platform->Screen().MovePointer({221, 120}));
+  Say("rect 0 200 100 40 40 00AABB");
+  EXPECT_TRUE(Shows(220, 120, 0x00BBAA00));
+}
+
 TEST(PortalProgram, AMonitorLeftOfThePrimaryGivesNegativeCoordinates) {
   // Logical -160,0 at scale 2: its frame starts at -320 on the screen.
   Say("rect 1 300 200 20 40 FFFF00");
