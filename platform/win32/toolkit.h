@@ -33,11 +33,4 @@ class Win32Toolkit : public Toolkit {
   int exitCode_ = 0;
 };
 
-// The window handle behind a window this toolkit built.
-HWND WindowHandle(NativeWindow& window);
-
-// The text after the program's own name in a command line as Windows passes it: a quoted name ends at
-// the closing quote, a plain one at the first blank; the blanks that follow the name are dropped.
-Text ArgumentsAfterProgramName(const Text& commandLine);
-
 }  // namespace tintvale::win32
