@@ -88,7 +88,6 @@ class TimingEvents final : public WindowEvents {
 class ForwardingWindow : public NativeWindow {
  public:
   explicit ForwardingWindow(std::unique_ptr<NativeWindow> inner) : inner_(std::move(inner)) {}
-  NativeWindow& Inner() { return *inner_; }
   void Show() override { inner_->Show(); }
   void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
   Text GetText(int control) const override { return inner_->GetText(control); }
@@ -96,6 +95,7 @@ class ForwardingWindow : public NativeWindow {
   void SetBackColor(int control, ColorValue color) override { inner_->SetBackColor(control, color); }
   int CheckValue(int control) const override { return inner_->CheckValue(control); }
   void SetFocus(int control) override { inner_->SetFocus(control); }
+  void SetTopmost(bool onTop) override { inner_->SetTopmost(onTop); }
   void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
 
  protected:
@@ -145,9 +145,6 @@ class StampingScreen final : public ScreenServices {
     bool ok = inner_.CursorPos(point);
     if (current_) current_->cursor = now_();
     return ok;
-  }
-  void SetTopmost(NativeWindow& window, bool onTop) override {
-    inner_.SetTopmost(static_cast<ForwardingWindow&>(window).Inner(), onTop);
   }
 
  private:

@@ -81,7 +81,7 @@ void Form1::Text2_Change() {
 }
 
 void Form1::Check1_Click() {
-  if (NativeWindow* window = Native()) Sys().Screen().SetTopmost(*window, CheckValue(Check1) == 1);
+  if (NativeWindow* window = Native()) window->SetTopmost(CheckValue(Check1) == 1);
   SetFocus(Text2);
 }
 

@@ -44,6 +44,8 @@ class NativeWindow {
   virtual void SetBackColor(int control, ColorValue color) = 0;
   virtual int CheckValue(int control) const = 0;  // 0 unchecked, 1 checked, 2 greyed
   virtual void SetFocus(int control) = 0;
+  // Above all windows that are not topmost, or back among them; keeps place and size, stays shown.
+  virtual void SetTopmost(bool onTop) = 0;
   // Enabling starts a fresh interval; ticks come from the event loop only.
   virtual void SetTimer(int control, bool enabled, int intervalMs) = 0;
 };
@@ -84,8 +86,6 @@ class ScreenServices {
   // The cursor position in physical screen pixels from the top left of the primary monitor, so monitors
   // left of or above it give negative coordinates; false when it cannot be read.
   virtual bool CursorPos(ScreenPoint& point) = 0;
-  // Above all windows that are not topmost, or back among them; keeps place and size, stays shown.
-  virtual void SetTopmost(NativeWindow& window, bool onTop) = 0;
 
  protected:
   ~ScreenServices() = default;

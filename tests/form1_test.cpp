@@ -318,11 +318,11 @@ TEST_F(MainWindow, CheckBoxSwitchesTopmostAndHandsTheFocusBack) {
   user().Click(Check1);
   user().Focus(Check1);
   user().Click(Check1);
-  EXPECT_EQ(sys.screen.topmostCalls, (std::vector<bool>{true, false}));
+  EXPECT_EQ(w->topmostCalls, (std::vector<bool>{true, false}));
   EXPECT_EQ(w->focus, Text2);
   w->checkValues[Check1] = 2;  // greyed counts as not on top
   w->events->Click(Check1);
-  EXPECT_EQ(sys.screen.topmostCalls.back(), false);
+  EXPECT_EQ(w->topmostCalls.back(), false);
 }
 
 TEST_F(MainWindow, ClosingReleasesTheScreenClosesTheAboutBoxAndEndsTheProgram) {

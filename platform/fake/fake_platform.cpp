@@ -40,6 +40,7 @@ class FakeWindow : public NativeWindow {
     w_->focus = control;
     if (w_->events) w_->events->GotFocus(control);
   }
+  void SetTopmost(bool onTop) override { w_->topmostCalls.push_back(onTop); }
   void SetTimer(int control, bool enabled, int intervalMs) override {
     w_->timerRunning[control] = enabled;
     w_->timerInterval[control] = intervalMs;
@@ -198,7 +199,6 @@ bool FakeScreen::CursorPos(ScreenPoint& point) {
   return true;
 }
 
-void FakeScreen::SetTopmost(NativeWindow& /*window*/, bool onTop) { topmostCalls.push_back(onTop); }
 
 ColorValue FakeScreen::Read(std::int32_t x, std::int32_t y) {
   pixelReads++;

@@ -34,6 +34,7 @@ struct WindowState {
   std::vector<int> timerInterval;
   std::vector<std::int64_t> timerDue;
   int backColorSets = 0;  // how often the backend was asked to change a colour to a new one
+  std::vector<bool> topmostCalls;
 
   Text Caption(int control) const;  // the run-time caption, else the layout's
   bool Alive() const { return events != nullptr; }
@@ -58,7 +59,6 @@ class FakeScreen : public ScreenServices {
  public:
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
-  void SetTopmost(NativeWindow& window, bool onTop) override;
 
   void MoveCursor(std::int32_t x, std::int32_t y) { cursor_ = {x, y}; }
   void Paint(std::int32_t x, std::int32_t y, ColorValue c) { pixels_[{x, y}] = c; }
@@ -69,7 +69,6 @@ class FakeScreen : public ScreenServices {
   int acquired = 0;
   int released = 0;
   int pixelReads = 0;
-  std::vector<bool> topmostCalls;
 
  private:
   friend class FakeScreenContext;

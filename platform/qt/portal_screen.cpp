@@ -93,11 +93,6 @@ bool PortalScreen::CursorPos(ScreenPoint& point) {
   }
 }
 
-void PortalScreen::SetTopmost(NativeWindow& window, bool onTop) {
-  // The window itself is an X11 window (through XWayland), where the stay-above state works.
-  fallback_.SetTopmost(window, onTop);
-}
-
 void PortalScreen::BeginSession() {
   mode_ = Mode::kWaiting;
   session_.reset();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <utility>
 
@@ -235,6 +236,17 @@ void QtWindow::SetFocus(int control) {
   if (auto* w = qobject_cast<QWidget*>(controls_.at(control))) {
     if (!w->hasFocus()) w->setFocus(Qt::OtherFocusReason);
   }
+}
+
+void QtWindow::SetTopmost(bool onTop) {
+  QWidget* w = Widget();
+  Qt::WindowFlags flags = w->windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+  // In place: QWidget::setWindowFlags would hide the window and recreate it elsewhere. The QWindow's
+  // flags make Qt's xcb plugin send the _NET_WM_STATE request for the same mapped X window; the
+  // widget's own copy is only kept in step.
+  w->overrideWindowFlags(flags);
+  if (QWindow* handle = w->windowHandle()) handle->setFlags(flags);
 }
 
 void QtWindow::SetTimer(int control, bool enabled, int intervalMs) {

@@ -28,6 +28,7 @@ class QtWindow : public NativeWindow {
   void SetBackColor(int control, ColorValue color) override;
   int CheckValue(int control) const override;
   void SetFocus(int control) override;
+  void SetTopmost(bool onTop) override;
   void SetTimer(int control, bool enabled, int intervalMs) override;
 
   QWidget* Widget();

@@ -3,14 +3,11 @@
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
-#include <QWidget>
-#include <QWindow>
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <limits>
 
-#include "platform/qt/qt_forms.h"
 
 namespace tintvale::qt {
 namespace {
@@ -349,17 +346,6 @@ bool X11Screen::CursorPos(ScreenPoint& point) {
     snapshot_.valid = true;
   }
   return true;
-}
-
-void X11Screen::SetTopmost(NativeWindow& window, bool onTop) {
-  QWidget* w = WindowWidget(window);
-  Qt::WindowFlags flags = w->windowFlags();
-  flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
-  // In place: QWidget::setWindowFlags would hide the window and recreate it elsewhere. The QWindow's
-  // flags make Qt's xcb plugin send the _NET_WM_STATE request for the same mapped X window; the
-  // widget's own copy is only kept in step.
-  w->overrideWindowFlags(flags);
-  if (QWindow* handle = w->windowHandle()) handle->setFlags(flags);
 }
 
 }  // namespace tintvale::qt

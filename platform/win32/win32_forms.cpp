@@ -655,6 +655,10 @@ class Win32Window : public NativeWindow {
     HWND target = control == kWindowItself ? w_->Handle() : w_->Control(control);
     if (target) ::SetFocus(target);
   }
+  void SetTopmost(bool onTop) override {
+    SetWindowPos(w_->Handle(), onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);  // 0x43
+  }
   void SetTimer(int control, bool enabled, int intervalMs) override {
     if (w_->Handle()) w_->StartTimer(control, enabled, intervalMs);
   }

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # A desktop without a desktop, for the screen-cast portal tests and benchmark: PipeWire, WirePlumber, the
 # test ScreenCast backend and the real xdg-desktop-portal frontend on the session bus the caller runs on
-# (dbus-run-session), and the test PipeWire source. Needs scripts/lib.sh sourced first and
+# (scripts/with-bus.sh), and the test PipeWire source. Needs scripts/lib.sh sourced first and
 # $test_source set. Source it, then call desktop_env FOLDER.
 portal_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 

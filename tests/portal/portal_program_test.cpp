@@ -28,7 +28,6 @@ class RecordingWindow final : public NativeWindow {
  public:
   RecordingWindow(std::unique_ptr<NativeWindow> inner, int text1, int picture1)
       : inner_(std::move(inner)), text1_(text1), picture1_(picture1) {}
-  NativeWindow& Inner() { return *inner_; }
   void Show() override { inner_->Show(); }
   void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
   Text GetText(int control) const override { return inner_->GetText(control); }
@@ -42,6 +41,7 @@ class RecordingWindow final : public NativeWindow {
   }
   int CheckValue(int control) const override { return inner_->CheckValue(control); }
   void SetFocus(int control) override { inner_->SetFocus(control); }
+  void SetTopmost(bool onTop) override { inner_->SetTopmost(onTop); }
   void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
 
  private:
@@ -76,9 +76,6 @@ class RecordingScreen final : public ScreenServices {
   explicit RecordingScreen(ScreenServices& inner) : inner_(inner) {}
   std::unique_ptr<ScreenContext> GetScreen() override { return inner_.GetScreen(); }
   bool CursorPos(ScreenPoint& point) override { return inner_.CursorPos(point); }
-  void SetTopmost(NativeWindow& window, bool onTop) override {
-    inner_.SetTopmost(static_cast<RecordingWindow&>(window).Inner(), onTop);
-  }
 
  private:
   ScreenServices& inner_;

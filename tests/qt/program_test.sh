@@ -53,21 +53,40 @@ select_coordinate_box() {
   xdotool mousemove $((X + 236)) $((Y + 41)) click --repeat 3 --delay 60 1
 }
 
-# The coordinates shown for the pointer at root X Y, as a user copies them from the coordinate box
-# ("x<Tab>y"): "#" typed into the entry box pauses sampling and the box is selected into PRIMARY.
-# Repeated until they are as expected, with Enter between (the focus is back in the entry box), which
-# captures and starts sampling again: the "#" may come before the first tick after the pointer moved.
-# Returns with sampling paused and the box selected; Enter resumes.
+primary_is() { [ "$(xclip -o -selection primary 2>/dev/null; echo .)" = "$1." ]; }
+primary_is_not() { ! primary_is "$1"; }
+# The text of the coordinate box as a user copies it ("x<Tab>y"): PRIMARY is given away first, so the
+# text read back is the selection just made.
+coordinates_selected() {
+  printf 'given away' | xclip -i -selection primary >/dev/null 2>&1
+  select_coordinate_box
+  wait_for 5 primary_is_not 'given away' || die "selecting the coordinate box selected nothing"
+  xclip -o -selection primary 2>/dev/null
+}
+
+# The coordinates shown for the pointer at root X Y. Each step waits for a sign that the program has seen
+# the one before: the root takes a colour it has not had and the swatch must show it (a tick read the
+# pixel with the pointer there), then "#" pauses sampling and the swatch must go black (the program
+# handled it) before the pointer goes to the coordinate box to select them. Tried again, with Enter
+# between (a capture, which resumes sampling), until they are as expected: a change of the monitors
+# reaches the program in its own time. Returns with sampling paused; Enter resumes.
+probe=0
 coordinates_until() {
-  local x=$1 y=$2 expected=$3 end=$((SECONDS + 20))
-  primary_is() { [ "$(xclip -o -selection primary 2>/dev/null; echo .)" = "$1." ]; }
-  until false; do
+  local x=$1 y=$2 expected=$3 end=$((SECONDS + 20)) colour shown
+  while true; do
+    probe=$((probe + 1))
+    colour=$(printf '#%02X%02X60' $((40 + probe * 37 % 200)) $((40 + probe * 91 % 200)))
     xdotool mousemove "$x" "$y"
-    xdotool type '#'
-    select_coordinate_box
-    wait_for 1 primary_is "$expected" && return 0
-    [ $SECONDS -lt $end ] ||
-      fail "the pointer at $x,$y shows '$(xclip -o -selection primary 2>/dev/null | od -An -c)', expected '$expected'"
+    xsetroot -solid "$colour"
+    wait_for 10 swatch_is "$colour" || die "the swatch shows $(swatch), not the root's $colour under the pointer at $x,$y"
+    xdotool key ctrl+a type '#'
+    wait_for 10 swatch_is '#000000' || die "typing # did not pause sampling: the swatch shows $(swatch)"
+    shown=$(coordinates_selected)
+    [ "$shown" = "$expected" ] && return 0
+    if [ $SECONDS -ge $end ]; then
+      fail "the pointer at $x,$y shows '$(od -An -c <<<"$shown")', expected '$expected'"
+      return 1
+    fi
     xdotool key Return
   done
 }
@@ -128,9 +147,22 @@ case $case_name in
     xsetroot -solid '#0A00AB'
     start -c
     read -r X Y _ _ < <(client_geometry "$wid")
-    coordinates_until $((X + 236)) $((Y + 41)) "$((X + 236))"$'\t'"$((Y + 41))"
-    printf 'stale' | xclip -i -selection clipboard
-    xdotool click 3 key c
+    # With the pointer on the box itself its text stays the same while sampling goes on, so a selection
+    # holds; it is tried until it shows where the box is (a tick has seen the pointer there).
+    on_the_box() { [ "$(coordinates_selected)" = "$((X + 236))"$'\t'"$((Y + 41))" ]; }
+    wait_for 10 on_the_box || fail "the pointer on the coordinate box shows '$(coordinates_selected | od -An -c)'"
+    printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
+    # The context menu is a window of its own (override-redirect): the "c" waits until it is up.
+    menu_open() {
+      local w
+      for w in $(xdotool search --onlyvisible --pid "$pid" . 2>/dev/null); do
+        xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && return 0
+      done
+      return 1
+    }
+    xdotool click 3
+    wait_for 10 menu_open || die "the coordinate box's context menu did not open"
+    xdotool key c
     wait_for 5 clipboard_is "$((X + 236))"$'\t'"$((Y + 41))" ||
       fail "the context menu's Copy gave '$(xclip -o -selection clipboard 2>/dev/null | od -An -c)'"
     xdotool key Return
@@ -141,6 +173,23 @@ case $case_name in
     wait_for 5 swatch_is_not '#0A00AB' || fail "the swatch did not follow the pointer onto the window"
     xdotool key ctrl+a ctrl+v
     wait_for 5 swatch_is '#0A00AB' || fail "the swatch shows $(swatch) after the entry's own text was pasted over it"
+    close_and_expect_status_0
+    ;;
+
+  paste_while_sampling)
+    # A colour pasted while sampling runs stays on show, however the paste falls between the ticks: with
+    # the pointer on a red root, paste, then Enter (which captures red and resumes sampling), again and
+    # again. Between the ticks' repaints the swatch never shows a colour that is painted over later.
+    xsetroot -solid '#FF0000'
+    start
+    printf '#0A00AB' | xclip -i -selection clipboard >/dev/null 2>&1
+    xdotool mousemove 20 30
+    for i in $(seq "${TINTVALE_PASTES:-100}"); do
+      wait_for 10 swatch_is '#FF0000' || die "paste $i: sampling did not show the red root (the swatch shows $(swatch))"
+      xdotool key ctrl+a ctrl+v
+      wait_for 5 swatch_is '#0A00AB' || die "paste $i: the swatch shows $(swatch), not the pasted #0A00AB"
+      xdotool key Return
+    done
     close_and_expect_status_0
     ;;
 

@@ -1072,6 +1072,8 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   std::unique_ptr<tintvale::Platform> platform;
   if (!::testing::GTEST_FLAG(list_tests)) {
+    // These cases read the screen through X11 even inside a Wayland session; tests/portal covers the portal.
+    setenv("TINTVALE_SCREEN", "x11", 1);
     platform = tintvale::CreatePlatform(argc, argv);
     tintvale::qt::g_platform = platform.get();
   }

@@ -642,7 +642,7 @@ TEST_F(Win32Backend, TopmostSetsAndClearsTheExtendedStyleAndKeepsThePlace) {
   RECT before, after;
   GetWindowRect(hwnd, &before);
   for (bool on : {true, false, true, false}) {
-    platform->Screen().SetTopmost(*w, on);
+    w->SetTopmost(on);
     EXPECT_EQ((GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, on);
     EXPECT_TRUE(IsWindowVisible(hwnd));
   }
