@@ -18,8 +18,9 @@ Control::Control(FormWindow& form, int index, const ControlLayout& layout)
     : form_(form), index_(index), layout_(layout) {}
 
 void Control::MakeChild(HINSTANCE instance, const wchar_t* windowClass, DWORD style, DWORD exStyle) {
-  hwnd_ = CreateWindowExW(exStyle, windowClass, Wide(layout_.caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0,
-                          0, 0, form_.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index_))),
+  const DWORD shown = form_.InClientArea(layout_) ? WS_VISIBLE : 0;
+  hwnd_ = CreateWindowExW(exStyle, windowClass, Wide(layout_.caption).c_str(), WS_CHILD | shown | style, 0, 0, 0,
+                          0, form_.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index_))),
                           instance, nullptr);
   if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
@@ -71,6 +72,12 @@ void Control::SetCaption(const Text& text) {
   SetWindowTextW(hwnd_, Wide(text).c_str());
   --settingText_;
 }
+
+bool Control::AccessibleName(Text& /*name*/) const { return false; }
+
+bool Control::AccessibleValue(Text& /*value*/) const { return false; }
+
+long Control::AccessibleRole() const { return 0; }
 
 void Control::SetBackColor(ColorValue /*color*/) {}
 

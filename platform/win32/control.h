@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "forms/layout.h"
+#include "platform/win32/accessibility.h"
 #include "platform/win32/native.h"
 
 namespace tintvale::win32 {
@@ -19,7 +20,7 @@ inline int ControlId(int index) { return kFirstControlId + index; }
 // A colour value as a COLORREF; the default colour and the system colours as the system has them now.
 COLORREF ResolveColor(ColorValue color, int systemDefault);
 
-class Control {
+class Control : public AccessibleSource {
  public:
   Control(FormWindow& form, int index, const ControlLayout& layout);
   virtual ~Control() = default;
@@ -55,6 +56,11 @@ class Control {
   // The window procedure of the child windows of the kinds that handle messages of their own (OnMessage).
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+  // What a screen reader reads where the control says it itself: nothing here, the system's own.
+  bool AccessibleName(Text& name) const override;
+  bool AccessibleValue(Text& value) const override;
+  long AccessibleRole() const override;
+
   // Sets the window text as it is. EN_CHANGE arrives inside SetWindowTextW, even for the same text; the
   // forms layer raises Change for a set itself, so the notice of this set is not passed on.
   void SetCaption(const Text& text);
@@ -62,7 +68,10 @@ class Control {
  protected:
   // A message to the child window, under a handler scope of the window (see Proc).
   virtual LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-  // Creates the child window; its user data is this control.
+  // The answer to WM_GETOBJECT for a kind that says something of itself to a screen reader.
+  LRESULT AnswerAccessible(WPARAM wParam, LPARAM lParam) { return accessible_.Answer(hwnd_, wParam, lParam); }
+  // Creates the child window; its user data is this control. A control wholly outside the window's
+  // client area is never seen, and is not shown to a screen reader either.
   void MakeChild(HINSTANCE instance, const wchar_t* windowClass, DWORD style, DWORD exStyle);
   // Inside SetCaption: a text notice now is that set's echo.
   bool SettingText() const { return settingText_ > 0; }
@@ -75,6 +84,7 @@ class Control {
   HWND hwnd_ = nullptr;
   GdiObject<HFONT> font_;  // the layout's own font, when it names one
   int settingText_ = 0;
+  AccessibleServer accessible_{*this};
 };
 
 // A label: STATIC text in the window's background colour, with the layout's text colour.

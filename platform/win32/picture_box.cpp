@@ -1,5 +1,7 @@
 #include "platform/win32/picture_box.h"
 
+#include <oleacc.h>
+
 #include "platform/win32/window.h"
 
 namespace tintvale::win32 {
@@ -18,6 +20,17 @@ void PictureBox::SetBackColor(ColorValue color) {
   if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
 }
 
+bool PictureBox::AccessibleName(Text& name) const {
+  if (Layout().namedByColor && color_ != kDefaultColor) {
+    name = ColorName(color_);
+    return true;
+  }
+  name = Layout().accessibleName;
+  return !name.empty();
+}
+
+long PictureBox::AccessibleRole() const { return ROLE_SYSTEM_GRAPHIC; }
+
 LRESULT PictureBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   const HWND picture = Handle();
   switch (msg) {
@@ -27,8 +40,11 @@ LRESULT PictureBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       Paint();
       return 0;
     case WM_LBUTTONDOWN:
-      ::SetFocus(picture);  // a picture box takes the focus when clicked
+      // No focus from a click: a screen reader follows the focus, and would go to the swatch first.
       return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT object = AnswerAccessible(wParam, lParam)) return object;
+      break;
     case WM_SETFOCUS:
       form_.ControlFocused(*this);
       return 0;

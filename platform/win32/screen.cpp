@@ -37,4 +37,9 @@ bool Win32Screen::CursorPos(ScreenPoint& point) {
   return true;
 }
 
+bool Win32Screen::MovePointer(ScreenPoint point) {
+  // The same physical pixels as GetCursorPos gives; the system keeps the pointer on the screen.
+  return SetCursorPos(point.x, point.y) != FALSE;
+}
+
 }  // namespace tintvale::win32

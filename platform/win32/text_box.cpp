@@ -7,6 +7,18 @@
 #include "platform/win32/window.h"
 
 namespace tintvale::win32 {
+namespace {
+
+// Shift 1, Ctrl 2, Alt 4, as they are held while the key message is handled.
+std::int16_t ShiftMask(bool alt) {
+  std::int16_t mask = 0;
+  if (GetKeyState(VK_SHIFT) < 0) mask |= 1;
+  if (GetKeyState(VK_CONTROL) < 0) mask |= 2;
+  if (alt || GetKeyState(VK_MENU) < 0) mask |= 4;
+  return mask;
+}
+
+}  // namespace
 
 TextBox::TextBox(FormWindow& form, int index, const ControlLayout& layout)
     : Control(form, index, layout), setText_(layout.caption), shownText_(layout.caption), color_(layout.backColor) {}
@@ -65,6 +77,23 @@ void TextBox::SetBackColor(ColorValue color) {
   if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
 }
 
+bool TextBox::AccessibleName(Text& name) const {
+  if (!Layout().accessibleName.empty()) {
+    name = Layout().accessibleName;
+    return true;
+  }
+  const Control* label = Layout().labelledBy >= 0 ? form_.ControlAt(Layout().labelledBy) : nullptr;
+  if (!label) return false;
+  name = label->GetText();
+  return true;
+}
+
+// What a copy gives, tabs included: the box shows them as em spaces, which the system's object would read.
+bool TextBox::AccessibleValue(Text& value) const {
+  value = GetText();
+  return true;
+}
+
 // Copying from a box that still shows its set text unedited gives the selected part of the text as it
 // was set, tabs and not the em spaces that stand for them. False when the plain copy gives that already.
 bool TextBox::CopySetText() {
@@ -104,6 +133,26 @@ LRESULT TextBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       wParam = static_cast<std::uint16_t>(key);
       break;
     }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      if (wParam < VK_LEFT || wParam > VK_DOWN) break;
+      // An arrow key, before the box moves the caret. With Alt it comes as a system key, which the box
+      // would hand on to the default handling.
+      auto key = static_cast<std::int16_t>(wParam);
+      if (WindowEvents* events = form_.Events()) events->KeyDown(Index(), key, ShiftMask(msg == WM_SYSKEYDOWN));
+      if (form_.Gone()) return 0;
+      if (key == 0) {
+        // Swallowed, but the default handling still sees that a key came after Alt went down: on Windows
+        // letting go of Alt would otherwise open the window's system menu, and the next keys would go
+        // there (Wine opens none either way).
+        return msg == WM_SYSKEYDOWN ? DefWindowProcW(edit, msg, wParam, lParam) : 0;
+      }
+      wParam = static_cast<std::uint16_t>(key);
+      break;
+    }
+    case WM_GETOBJECT:
+      if (const LRESULT object = AnswerAccessible(wParam, lParam)) return object;
+      break;
     case WM_COPY:
       // Ctrl+C and the context menu's Copy come here too: the box sends itself WM_COPY for both.
       if (CopySetText()) return 0;

@@ -15,6 +15,20 @@ bool IsFormWindow(HWND hwnd) {
   return hwnd && g_formAtom && static_cast<ATOM>(GetClassLongPtrW(hwnd, GCW_ATOM)) == g_formAtom;
 }
 
+// A tick also runs inside the system's own modal loops (a context menu's, a message box's), and its pump
+// must leave their keys and clicks to them: taken and dispatched here, a key typed into an open menu
+// would go to the text box with the focus, and Enter would not close a message box.
+bool InputOfAnotherLoop(const MSG& msg) {
+  const bool input = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                     (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+  if (!input) return false;
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof thread;
+  if (GetGUIThreadInfo(GetCurrentThreadId(), &thread) && (thread.flags & GUI_INMENUMODE)) return true;
+  const HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  return root && !IsFormWindow(root);
+}
+
 }  // namespace
 
 Win32Toolkit::Win32Toolkit(HINSTANCE instance) : instance_(instance) {
@@ -43,8 +57,10 @@ Win32Toolkit::~Win32Toolkit() {
 }
 
 std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
-                                                        NativeWindow* /*owner*/) {
-  return MakeWindow(instance_, layout, events);
+                                                        NativeWindow* owner) {
+  // An owned window rather than one of its own, as the About box once was: only an owned window stays
+  // above a topmost main window, and Windows hands the activation back to the owner when it closes.
+  return MakeWindow(instance_, layout, events, owner ? WindowHandle(*owner) : nullptr);
 }
 
 void Win32Toolkit::Dispatch(MSG& msg) {
@@ -57,7 +73,9 @@ void Win32Toolkit::Dispatch(MSG& msg) {
 
 void Win32Toolkit::PumpEvents() {
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+    if (InputOfAnotherLoop(msg)) return;  // left for that loop, with all that came after it
+    if (!PeekMessageW(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE)) continue;
     if (msg.message == WM_QUIT) {
       // Taken out of the queue here, it must go back for the loop further down the stack.
       PostQuitMessage(static_cast<int>(msg.wParam));

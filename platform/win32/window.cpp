@@ -5,6 +5,8 @@
 #include <numeric>
 #include <string>
 
+#include <oleacc.h>
+
 #include "platform/win32/dpi.h"
 #include "platform/win32/fonts.h"
 #include "platform/win32/line_shape.h"
@@ -107,8 +109,8 @@ HandlerScope::~HandlerScope() {
   if (--window_->handlers_ == 0 && window_->released_) delete window_;
 }
 
-FormWindow::FormWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events)
-    : instance_(instance), layout_(layout), events_(&events) {
+FormWindow::FormWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events, HWND owner)
+    : instance_(instance), owner_(owner), layout_(layout), events_(&events) {
   for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
     controls_.push_back(MakeControl(*this, static_cast<int>(i), layout_.controls[i]));
   }
@@ -117,6 +119,7 @@ FormWindow::FormWindow(HINSTANCE instance, const WindowLayout& layout, WindowEve
 bool FormWindow::Create() {
   dpi_ = WindowDpi(nullptr);
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // fixed size, no min/max box
+  // An owned window has no taskbar button of its own unless it asks for one, as a window of its own has.
   DWORD exStyle = layout_.showInTaskbar ? WS_EX_APPWINDOW : 0;
   if (layout_.border == BorderStyle::FixedDialog) exStyle |= WS_EX_DLGMODALFRAME;  // no icon in the title
   const int dpi = static_cast<int>(dpi_);
@@ -125,7 +128,7 @@ bool FormWindow::Create() {
   client.bottom = client.top + TwipsToPixels(layout_.clientHeight, dpi);
   const RECT frame = FrameForClient(client, style, exStyle, dpi_);
   CreateWindowExW(exStyle, kFormClass, Wide(layout_.caption).c_str(), style, frame.left, frame.top,
-                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_, this);
+                  frame.right - frame.left, frame.bottom - frame.top, owner_, nullptr, instance_, this);
   if (!hwnd_) return false;
 
   if (layout_.showsIcon) {
@@ -177,6 +180,16 @@ void FormWindow::ControlFocused(const Control& control) {
   lastFocus_ = control.Handle();
   if (events_) events_->GotFocus(control.Index());
 }
+
+bool FormWindow::InClientArea(const ControlLayout& c) const {
+  return c.left < layout_.clientWidth && c.top < layout_.clientHeight && c.left + c.width > 0 && c.top + c.height > 0;
+}
+
+bool FormWindow::AccessibleName(Text& /*name*/) const { return false; }  // the caption
+
+bool FormWindow::AccessibleValue(Text& /*value*/) const { return false; }
+
+long FormWindow::AccessibleRole() const { return layout_.border == BorderStyle::FixedDialog ? ROLE_SYSTEM_DIALOG : 0; }
 
 Control* FormWindow::FindButton(bool ControlLayout::*flag) const {
   for (const auto& control : controls_) {
@@ -238,6 +251,9 @@ LRESULT FormWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT object = accessible_.Answer(hwnd_, wParam, lParam)) return object;
+      break;
     case WM_DPICHANGED: {
       // Per-monitor awareness: moved to a monitor with another scale, the window lays itself out again.
       Place(HIWORD(wParam));
@@ -285,8 +301,9 @@ void FormWindow::Paint() {
   EndPaint(hwnd_, &ps);
 }
 
-std::unique_ptr<NativeWindow> MakeWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events) {
-  auto* window = new FormWindow(instance, layout, events);
+std::unique_ptr<NativeWindow> MakeWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events,
+                                         HWND owner) {
+  auto* window = new FormWindow(instance, layout, events, owner);
   auto native = std::make_unique<Win32Window>(window);
   if (!window->Create()) return nullptr;  // the Win32Window deletes what was made
   return native;

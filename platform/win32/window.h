@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/accessibility.h"
 #include "platform/win32/control.h"
 #include "platform/win32/native.h"
 
@@ -34,10 +35,13 @@ class HandlerScope {
 };
 
 // The native side of one window. A tick's pump can close the window, and the tick must then find this
-// object, and the control that called it, still there.
-class FormWindow {
+// object, and the control that called it, still there. To a screen reader a window with the fixed dialog
+// border is a dialog.
+class FormWindow final : private AccessibleSource {
  public:
-  FormWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events);
+  // owner: null, or the window this one is kept above (an owned window: above it also when it is
+  // topmost, destroyed with it, and the activation goes back to it when this one closes).
+  FormWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events, HWND owner);
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;
 
@@ -55,6 +59,8 @@ class FormWindow {
   bool Gone() const { return released_ || !hwnd_; }
   // A control took the focus: its GotFocus, and the control the window gives the focus back to.
   void ControlFocused(const Control& control);
+  // Whether a control lies at least partly inside the client area.
+  bool InClientArea(const ControlLayout& c) const;
   // Whether the window has a command button with this flag (isDefault, isCancel).
   bool HasButton(bool ControlLayout::*flag) const { return FindButton(flag) != nullptr; }
 
@@ -70,8 +76,12 @@ class FormWindow {
   void Place(UINT dpi);
   Control* ControlOf(HWND child) const;
   Control* FindButton(bool ControlLayout::*flag) const;
+  bool AccessibleName(Text& name) const override;
+  bool AccessibleValue(Text& value) const override;
+  long AccessibleRole() const override;
 
   HINSTANCE instance_;
+  HWND owner_;
   WindowLayout layout_;
   WindowEvents* events_;
   HWND hwnd_ = nullptr;
@@ -81,10 +91,13 @@ class FormWindow {
   HWND lastFocus_ = nullptr;
   int handlers_ = 0;
   bool released_ = false;
+  AccessibleServer accessible_{*this};
 };
 
-// A window built from a layout, hidden until shown; null when the system would not make it.
-std::unique_ptr<NativeWindow> MakeWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events);
+// A window built from a layout, hidden until shown, owned by owner when that is not null; null when the
+// system would not make it.
+std::unique_ptr<NativeWindow> MakeWindow(HINSTANCE instance, const WindowLayout& layout, WindowEvents& events,
+                                         HWND owner);
 
 // The window handle behind a window MakeWindow built.
 HWND WindowHandle(NativeWindow& window);

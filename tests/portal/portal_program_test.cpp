@@ -1,10 +1,13 @@
 // The real program on the real Qt platform with the portal screen, run by portal_test.sh inside its
-// private desktop (two monitors: the primary at logical 0,0 and one on its left at scale 2). The window's
+// private desktop (PortalProgram: two monitors, the primary at 0,0 and one on its left at scale 2, on an
+// X server whose one monitor is not primary; PrimaryOrigin and IdenticalMonitors: below). The window's
 // coordinate text and swatch are recorded as the program writes them; the test source's pointer and
 // pictures are scripted through $TINTVALE_TEST_SOURCE_INPUT.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTest>
+#include <QWidget>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -175,6 +178,72 @@ TEST(PortalProgram, APositionOutsideAStreamsFrameIsNotThePointer) {
   const Text wrong = Coordinates(0, 5);
   EXPECT_FALSE(QTest::qWaitFor([&] { return g_seen.coordinates == wrong; }, 1000)) << Shown();
   EXPECT_TRUE(Shows(5, 5, 0x000000FF));
+}
+
+// Run by portal_test.sh primary_origin and kde_placement: the X server lists a 160x240 monitor at 0,0 and
+// the 320x240 primary at 160,0, as XWayland does for a monitor left of the primary on GNOME; stream 0 is
+// the left monitor, stream 1 the primary (with their places, or for KDE without).
+void Shell(const char* command) { ASSERT_EQ(std::system(command), 0) << command; }
+
+TEST(PrimaryOrigin, CoordinatesStartAtThePrimarysTopLeft) {
+  Say("fill 0 00FF00");
+  Say("fill 1 FF0000");
+  Say("rect 1 300 200 10 10 0000FF");
+  Say("cursor 1 0 0");
+  EXPECT_TRUE(Shows(0, 0, 0x000000FF));
+  Say("cursor 1 305 205");
+  EXPECT_TRUE(Shows(305, 205, 0x00FF0000));
+  Say("cursor 0 0 0");
+  EXPECT_TRUE(Shows(-160, 0, 0x0000FF00));
+  Say("cursor 0 159 239");
+  EXPECT_TRUE(Shows(-1, 239, 0x0000FF00));
+}
+
+TEST(PrimaryOrigin, ANewPrimaryWhileRunningMovesTheOrigin) {
+  // The left monitor becomes the primary; the primary output's change is what RandR sends a notice for.
+  Shell("xrandr --delmonitor tintvale-primary && xrandr --delmonitor tintvale-left && "
+      "xrandr --setmonitor '*tintvale-left' 160/42x240/63+0+0 screen >/dev/null && "
+      "xrandr --setmonitor tintvale-primary 320/85x240/63+160+0 none >/dev/null && "
+      "xrandr --output screen --noprimary");
+  Say("cursor 1 0 0");
+  EXPECT_TRUE(Shows(160, 0, 0x000000FF));
+  Say("cursor 0 10 20");
+  EXPECT_TRUE(Shows(10, 20, 0x0000FF00));
+}
+
+// Run by portal_test.sh kde_identical: two 240x240 monitors, A at 0,0 and the primary B at 240,0, and two
+// streams of that size without a position, stream 0 showing A. RandR lists the primary first, so the
+// order alone would put stream 0 on B.
+QRect MainWindowPlace() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w->windowTitle() == QLatin1String("Tintvale")) return w->geometry();
+  }
+  return {};
+}
+
+TEST(IdenticalMonitors, ThePointerOverAnX11WindowTellsThemApart) {
+  Say("fill 0 FF0000");
+  Say("fill 1 00FF00");
+  // The X server's pointer over no window (it could be stale there): the streams are taken in RandR's
+  // order, here the wrong one, and the colour is still the reporting stream's.
+  Shell("xdotool mousemove 475 235");
+  Say("cursor 0 10 10");
+  EXPECT_TRUE(Shows(10, 10, 0x000000FF));
+  // Over the program's own window the X server knows the pointer: the stream that reports it there is
+  // on the monitor that holds that point.
+  const QRect window = MainWindowPlace();
+  ASSERT_FALSE(window.isEmpty());
+  const int x = window.center().x(), y = window.center().y();
+  const bool onA = x < 240;
+  Shell(("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y)).c_str());
+  Say(onA ? "cursor 0 " + std::to_string(x) + " " + std::to_string(y)
+          : "cursor 1 " + std::to_string(x - 240) + " " + std::to_string(y));
+  EXPECT_TRUE(Shows(x - 240, y, onA ? 0x000000FF : 0x0000FF00));
+  Shell("xdotool mousemove 475 235");
+  Say("cursor 0 10 10");
+  EXPECT_TRUE(Shows(-230, 10, 0x000000FF));
+  Say("cursor 1 10 10");
+  EXPECT_TRUE(Shows(10, 10, 0x0000FF00));
 }
 
 }  // namespace

@@ -6,10 +6,13 @@ case_name=$1
 prog=$2
 send_close=$3
 
-# xfwm4 takes its settings through xfconf on a session bus: a private one for the case, ended with it.
+# xfwm4 takes its settings through xfconf on a session bus, and a screen reader meets the program on the
+# accessibility bus: a private session bus for the case, ended with it, that can start only those.
 if [[ $case_name == *_xfwm4 || $case_name == atspi_* ]] && [ -z "${TINTVALE_TEST_OWN_BUS:-}" ]; then
   command -v dbus-run-session >/dev/null || { echo "SKIP: dbus-run-session is needed" >&2; exit 77; }
-  TINTVALE_TEST_OWN_BUS=1 exec dbus-run-session -- "$0" "$@"
+  if [[ $case_name == atspi_* ]]; then service=org.a11y.Bus; else service=org.xfce.Xfconf; fi
+  [ -f "/usr/share/dbus-1/services/$service.service" ] || { echo "SKIP: $service is not installed" >&2; exit 77; }
+  TINTVALE_TEST_OWN_BUS=1 exec "$(dirname "$0")/../../scripts/with-bus.sh" "$service" -- "$0" "$@"
 fi
 
 # shellcheck source=scripts/lib.sh

@@ -35,13 +35,17 @@ inline bool WaitFor(Toolkit& toolkit, const std::function<bool()>& done, DWORD m
 struct Recorder : WindowEvents {
   std::vector<std::string> log;
   std::function<void(int, std::int16_t&)> onKey;
+  std::function<void(int, std::int16_t&, std::int16_t)> onKeyDown;
   std::function<void(int)> onTick;
   std::function<void()> onClose;
   void KeyPress(int control, std::int16_t& key) override {
     log.push_back("key " + std::to_string(control) + " " + std::to_string(key));
     if (onKey) onKey(control, key);
   }
-  void KeyDown(int, std::int16_t&, std::int16_t) override {}
+  void KeyDown(int control, std::int16_t& key, std::int16_t shift) override {
+    log.push_back("keydown " + std::to_string(control) + " " + std::to_string(key) + " " + std::to_string(shift));
+    if (onKeyDown) onKeyDown(control, key, shift);
+  }
   void TextChanged(int control) override { log.push_back("change " + std::to_string(control)); }
   void Click(int control) override { log.push_back("click " + std::to_string(control)); }
   void GotFocus(int control) override { log.push_back("focus " + std::to_string(control)); }

@@ -1,8 +1,11 @@
 // The text box on Win32 (under Wine): change notices typed and set, a set tab shown as a wide space and
-// copied as a tab, KeyPress before the box, and Enter and Esc where no button takes them.
+// copied as a tab, KeyPress and KeyDown before the box, and Enter and Esc where no button takes them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "tests/wine/backend_support.h"
 
@@ -127,6 +130,54 @@ TEST_F(Win32Backend, AnEditThatLeavesTheSameTextIsStillANotice) {
   SendMessageW(edit, WM_PASTE, 0, 0);
   EXPECT_EQ(events.Count("change 0"), 2) << "the same text pasted over itself";
   EXPECT_EQ(Show(w->GetText(kEdit)), "#0A00AB");
+}
+
+// Arrow keys reach KeyDown with their Shift (1), Ctrl (2) and Alt (4) mask before the box, as the keyboard
+// gives them: with Alt held as system keys. A swallowed key leaves the caret alone, and no KeyPress
+// follows an arrow; other keys raise no KeyDown.
+TEST_F(Win32Backend, ArrowKeysRaiseKeyDownWithTheirMaskBeforeTheBox) {
+  Recorder events;
+  events.onKeyDown = [](int, std::int16_t& key, std::int16_t shift) {
+    if (shift & 4) key = 0;
+  };
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
+  w->Show();
+  HWND edit = Child(*w, kEdit);
+  w->SetText(kEdit, u"ab cd");
+  w->SetFocus(kEdit);
+  struct Row {
+    std::vector<BYTE> held;
+    UINT vk;
+    const char* keyDown;  // null: none
+    DWORD caret;          // where the caret stands after the key, from 2
+  } rows[] = {
+      {{}, VK_RIGHT, "keydown 0 39 0", 3},
+      {{VK_MENU}, VK_RIGHT, "keydown 0 39 4", 2},
+      {{VK_MENU, VK_SHIFT}, VK_LEFT, "keydown 0 37 5", 2},
+      {{VK_MENU}, VK_DOWN, "keydown 0 40 4", 2},
+      {{VK_CONTROL}, VK_RIGHT, "keydown 0 39 2", 3},  // the next word
+      {{}, VK_UP, "keydown 0 38 0", 1},                // a single-line box takes Up as Left
+      {{}, VK_HOME, nullptr, 0},
+  };
+  for (const Row& r : rows) {
+    BYTE keys[256] = {};
+    for (BYTE k : r.held) keys[k] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(edit, EM_SETSEL, 2, 2);
+    const std::size_t before = events.log.size();
+    const bool alt = keys[VK_MENU] != 0;
+    MSG down = {edit, alt ? static_cast<UINT>(WM_SYSKEYDOWN) : static_cast<UINT>(WM_KEYDOWN), r.vk,
+                alt ? (1 | (1 << 29)) : 1, GetTickCount(), {}};
+    Win32Toolkit::Dispatch(down);
+    platform->Toolkit().PumpEvents();
+    const std::vector<std::string> raised(events.log.begin() + static_cast<std::ptrdiff_t>(before), events.log.end());
+    EXPECT_EQ(raised, r.keyDown ? std::vector<std::string>{r.keyDown} : std::vector<std::string>{}) << "key " << r.vk;
+    DWORD caret = 0;
+    SendMessageW(edit, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    EXPECT_EQ(caret, r.caret) << "key " << r.vk;
+  }
+  BYTE none[256] = {};
+  SetKeyboardState(none);
 }
 
 }  // namespace

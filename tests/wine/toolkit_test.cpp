@@ -1,5 +1,5 @@
 // The Win32 toolkit (under Wine): timers that do not nest and stop, a window closed inside a tick's pump,
-// the event loop's quit, and the clipboard with another holder.
+// a pump inside a menu's loop, the event loop's quit, and the clipboard with another holder.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -99,6 +99,47 @@ TEST_F(Win32Backend, ClipboardTakesTheTextAndGivesUpWhileAnotherHolderKeepsItOpe
   EXPECT_FALSE(ok);
   EXPECT_GE(waited, 90u) << "retries for about 100 ms first";
   EXPECT_EQ(ClipboardText(), L"") << "the earlier text is untouched";
+}
+
+// What the menu test's timer, which runs inside the menu's own loop, found.
+struct InsideMenu {
+  Toolkit* toolkit = nullptr;
+  HWND box = nullptr;
+  bool keyLeft = false;
+  std::wstring boxText;
+};
+InsideMenu g_insideMenu;
+
+// A tick runs inside a menu's loop too (a text box's context menu), and it pumps: the keys typed into the
+// open menu must stay for the menu, or they would go to the box with the focus.
+TEST_F(Win32Backend, KeysForAnOpenMenuStayWithItWhileATickPumps) {
+  Recorder events;
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
+  w->Show();
+  w->SetText(kEdit, u"");
+  w->SetFocus(kEdit);
+  g_insideMenu = {&platform->Toolkit(), Child(*w, kEdit), false, L""};
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, 1, L"&Copy");
+  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    PostMessageW(g_insideMenu.box, WM_KEYDOWN, 'X', 1);  // as the keyboard gives it: to the focus
+    PostMessageW(g_insideMenu.box, WM_CHAR, 'x', 1);
+    g_insideMenu.toolkit->PumpEvents();
+    MSG m;
+    g_insideMenu.keyLeft = PeekMessageW(&m, g_insideMenu.box, WM_KEYDOWN, WM_CHAR, PM_NOREMOVE) != FALSE;
+    wchar_t text[16] = {};
+    GetWindowTextW(g_insideMenu.box, text, 16);
+    g_insideMenu.boxText = text;
+    EndMenu();
+  });
+  TrackPopupMenu(menu, TPM_RETURNCMD, 0, 0, 0, WindowHandle(*w), nullptr);
+  DestroyMenu(menu);
+  MSG m;
+  while (PeekMessageW(&m, g_insideMenu.box, WM_KEYDOWN, WM_CHAR, PM_REMOVE)) {
+  }
+  EXPECT_TRUE(g_insideMenu.keyLeft) << "the pump took the menu's key";
+  EXPECT_EQ(g_insideMenu.boxText, L"");
 }
 
 }  // namespace
