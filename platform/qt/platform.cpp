@@ -11,8 +11,8 @@
 #include "platform/qt/randr_layout.h"
 #include "platform/qt/system.h"
 #include "platform/qt/toolkit.h"
-#include "platform/qt/x11_screen.h"
 #include "platform/regfile/reg_store.h"
+#include "platform/x11/screen.h"
 
 namespace tintvale {
 namespace {
@@ -80,7 +80,7 @@ class QtPlatform : public Platform {
   // The application first and its windows' toolkit after it: destroyed in the reverse order.
   QApplication app_;
   qt::QtToolkit toolkit_;
-  qt::X11Screen screen_;
+  x11::X11Screen screen_;
   std::unique_ptr<qt::RandrLayout> layout_;   // XWayland's monitors, where the portal's streams are placed
   std::unique_ptr<qt::PortalScreen> portal_;  // on Wayland desktops; it falls back to screen_
   RegFileRegistry registry_;

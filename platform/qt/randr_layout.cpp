@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/qt/x11_screen.h"
+#include "platform/x11/screen.h"
 
 namespace tintvale::qt {
 namespace {
@@ -62,7 +62,7 @@ void RandrLayout::Read() {
   xcb_connection_t* c = connection_.get();
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
   monitors_.clear();
-  for (const Monitor& m : QueryMonitors(c, root, randrMinor_)) {
+  for (const x11::Monitor& m : x11::QueryMonitors(c, root, randrMinor_)) {
     monitors_.push_back({m.x, m.y, m.width, m.height, m.primary});
   }
   // Notices that came in with the replies describe what was just read.

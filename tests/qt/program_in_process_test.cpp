@@ -18,7 +18,7 @@ namespace {
 
 TEST_F(QtBackend, ProgramSamplesThePixelAndPositionUnderThePointerAndCapturesIt) {
   if (!OnX11()) GTEST_SKIP() << "reading the screen needs X11";
-  X11Client x;
+  test_support::X11Client x;
   ASSERT_TRUE(x.Ok());
   if (x.Screen()->root_depth != 24) GTEST_SKIP() << "the test paints a 24-bit screen";
   x.PaintRoot(0x0A00AB);

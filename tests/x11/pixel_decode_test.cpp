@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/qt/x11_screen.h"
+#include "platform/x11/pixel_decode.h"
 
-namespace tintvale::qt {
+namespace tintvale::x11 {
 namespace {
 
 TEST(PixelDecode, ValuesOfEveryDepthAndByteOrder) {
@@ -138,4 +138,4 @@ TEST(PixelDecode, ShortOrOddDataIsRefused) {
 }
 
 }  // namespace
-}  // namespace tintvale::qt
+}  // namespace tintvale::x11
