@@ -1,13 +1,15 @@
 // CreatePlatform for Linux: starts Qt on X11 (XWayland in a Wayland session) and gathers the services; on
-// a Wayland desktop the screen is read through the screen-cast portal (platform/qt/portal_screen.h).
+// a Wayland desktop the screen is read through the screen-cast portal (platform/portal/screen.h).
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/qt/portal_screen.h"
+#include "platform/portal/screen.h"
+#include "platform/qt/notice_box.h"
 #include "platform/qt/randr_layout.h"
 #include "platform/qt/system.h"
 #include "platform/qt/toolkit.h"
@@ -58,12 +60,19 @@ class QtPlatform : public Platform {
     QApplication::setFont(font);
     if (UsePortal()) {
       layout_ = std::make_unique<qt::RandrLayout>(displayName.isEmpty() ? nullptr : displayName.constData());
-      portal_ = std::make_unique<qt::PortalScreen>(screen_, layout_.get());
+      portal_ = std::make_unique<portal::PortalScreen>(screen_, layout_.get(),
+                                                       [this](const Text& message) { notices_.Show(message); });
+      // After the sharing ended, the one new session waits for the user to come back to the main window.
+      QObject::connect(&app_, &QGuiApplication::focusWindowChanged, &app_, [this](QWindow* window) {
+        if (qt::IsMainWindow(window)) portal_->MainWindowActivated();
+      });
     }
   }
 
   tintvale::Toolkit& Toolkit() override { return toolkit_; }
-  tintvale::ScreenServices& ScreenServices() override { return portal_ ? static_cast<tintvale::ScreenServices&>(*portal_) : screen_; }
+  tintvale::ScreenServices& ScreenServices() override {
+    return portal_ ? static_cast<tintvale::ScreenServices&>(*portal_) : screen_;
+  }
   bool Portal() const { return portal_ != nullptr; }
   tintvale::Registry& Registry() override { return registry_; }
   tintvale::ProcessStarter& ProcessStarter() override { return processes_; }
@@ -82,7 +91,8 @@ class QtPlatform : public Platform {
   qt::QtToolkit toolkit_;
   x11::X11Screen screen_;
   std::unique_ptr<qt::RandrLayout> layout_;   // XWayland's monitors, where the portal's streams are placed
-  std::unique_ptr<qt::PortalScreen> portal_;  // on Wayland desktops; it falls back to screen_
+  qt::NoticeBox notices_;                         // what the portal screen tells the user
+  std::unique_ptr<portal::PortalScreen> portal_;  // on Wayland desktops; it falls back to screen_
   RegFileRegistry registry_;
   qt::QtProcesses processes_;
   qt::QtFiles files_;

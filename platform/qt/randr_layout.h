@@ -9,20 +9,20 @@
 #include <memory>
 #include <vector>
 
-#include "platform/qt/display_layout.h"
+#include "platform/portal/display_layout.h"
 
 struct xcb_connection_t;
 
 namespace tintvale::qt {
 
-class RandrLayout : public DisplayLayout {
+class RandrLayout : public portal::DisplayLayout {
  public:
   explicit RandrLayout(const char* displayName);  // null: $DISPLAY
   ~RandrLayout() override;
   RandrLayout(const RandrLayout&) = delete;
   RandrLayout& operator=(const RandrLayout&) = delete;
 
-  std::vector<LayoutMonitor> Monitors() override { return monitors_; }
+  std::vector<portal::LayoutMonitor> Monitors() override { return monitors_; }
   void OnChange(std::function<void()> changed) override { changed_ = std::move(changed); }
   bool PointerOverWindow(ScreenPoint& root) override;
 
@@ -37,7 +37,7 @@ class RandrLayout : public DisplayLayout {
   std::unique_ptr<xcb_connection_t, Disconnect> connection_;
   int randrMinor_ = -1;
   int firstEvent_ = -1;
-  std::vector<LayoutMonitor> monitors_;
+  std::vector<portal::LayoutMonitor> monitors_;
   std::function<void()> changed_;
   std::unique_ptr<QSocketNotifier> notifier_;
   QTimer settle_;  // a change comes as several notices: read once they have stopped

@@ -12,6 +12,8 @@
 
 #include "platform/platform.h"
 
+class QWindow;
+
 namespace tintvale::qt {
 
 class QtToolkit : public Toolkit {
@@ -50,6 +52,9 @@ class QtToolkit : public Toolkit {
 // The top-level widget of a window built by QtToolkit, and the widget (or QTimer's parent) of a control.
 QWidget* WindowWidget(NativeWindow& window);
 QObject* ControlObject(NativeWindow& window, int control);
+// Whether window is that of a window built by QtToolkit without an owner: the program's main window,
+// not the About box or a message box.
+bool IsMainWindow(const QWindow* window);
 
 // The program icon as a Qt icon.
 QIcon ProgramQIcon();

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -306,6 +307,15 @@ void QtWindow::Announce(int /*control*/, const Text& text) {
 }
 
 QWidget* WindowWidget(NativeWindow& window) { return static_cast<QtWindow&>(window).Widget(); }
+
+bool IsMainWindow(const QWindow* window) {
+  if (!window) return false;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    // An owned window is a dialog (ShapeForm); a message box is no FormWidget.
+    if (w->windowHandle() == window) return dynamic_cast<FormWidget*>(w) && w->windowType() == Qt::Window;
+  }
+  return false;
+}
 
 QObject* ControlObject(NativeWindow& window, int control) { return static_cast<QtWindow&>(window).Control(control); }
 

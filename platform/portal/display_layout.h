@@ -5,9 +5,9 @@
 #include <functional>
 #include <vector>
 
-#include "platform/qt/screen_frames.h"
+#include "platform/portal/placement.h"
 
-namespace tintvale::qt {
+namespace tintvale::portal {
 
 class DisplayLayout {
  public:
@@ -21,4 +21,4 @@ class DisplayLayout {
   virtual bool PointerOverWindow(ScreenPoint& root) = 0;
 };
 
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

@@ -1,65 +1,15 @@
-// The plain functions of the screen-cast path: pixels of shared-memory frames in every accepted layout,
-// with padded rows and an offset; where each monitor's frame lands on the screen; the token file.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+// Where each monitor's frame lands on the screen, as GNOME and KDE describe their streams, and the monitor
+// the pointer is seen on.
+#include "platform/portal/placement.h"
 
-#include <cstdlib>
-#include <fstream>
-#include <optional>
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "platform/qt/screen_frames.h"
-
-namespace tintvale::qt {
+namespace tintvale::portal {
 namespace {
-
-struct FormatRow {
-  FrameFormat format;
-  std::uint8_t bytes[4];  // how 0x00BBGGRR = 0x00332211 (red 11, green 22, blue 33) lies in memory
-  const char* name;
-};
-
-TEST(FramePixel, EveryLayoutWithStrideAndOffset) {
-  const FormatRow rows[] = {
-      {FrameFormat::kBGRx, {0x33, 0x22, 0x11, 0x00}, "BGRx"}, {FrameFormat::kBGRA, {0x33, 0x22, 0x11, 0x80}, "BGRA"},
-      {FrameFormat::kRGBx, {0x11, 0x22, 0x33, 0x00}, "RGBx"}, {FrameFormat::kRGBA, {0x11, 0x22, 0x33, 0x80}, "RGBA"},
-      {FrameFormat::kxRGB, {0x00, 0x11, 0x22, 0x33}, "xRGB"}, {FrameFormat::kARGB, {0x80, 0x11, 0x22, 0x33}, "ARGB"},
-      {FrameFormat::kxBGR, {0x00, 0x33, 0x22, 0x11}, "xBGR"}, {FrameFormat::kABGR, {0x80, 0x33, 0x22, 0x11}, "ABGR"},
-  };
-  // A 3 x 2 frame, rows 20 bytes apart (8 bytes of padding), starting 5 bytes into the buffer; the pixel
-  // at (2, 1) holds the colour, every other byte is 0xEE.
-  for (const FormatRow& row : rows) {
-    std::vector<std::uint8_t> buffer(5 + 2 * 20, 0xEE);
-    std::copy(row.bytes, row.bytes + 4, buffer.begin() + 5 + 20 + 8);
-    FrameView f{buffer.data(), buffer.size(), 5, 20, 3, 2, row.format};
-    EXPECT_EQ(FramePixel(f, 2, 1), 0x00332211u) << row.name;
-    EXPECT_EQ(FramePixel(f, 1, 1), 0x00EEEEEEu) << row.name;
-  }
-}
-
-TEST(FramePixel, FailsWhereThePixelCannotBeRead) {
-  std::vector<std::uint8_t> buffer(64, 0);
-  const FrameView good{buffer.data(), buffer.size(), 0, 16, 4, 4, FrameFormat::kBGRx};
-  struct Row {
-    FrameView frame;
-    std::int32_t x, y;
-    const char* why;
-  } rows[] = {
-      {good, 4, 0, "right of the frame"},
-      {good, 0, 4, "below the frame"},
-      {good, -1, 0, "left of the frame"},
-      {good, 0, -1, "above the frame"},
-      {{buffer.data(), buffer.size(), 0, 12, 4, 4, FrameFormat::kBGRx}, 0, 0, "stride shorter than a row"},
-      {{buffer.data(), buffer.size(), 4, 16, 4, 4, FrameFormat::kBGRx}, 3, 3, "offset pushes the last pixel out"},
-      {{buffer.data(), 60, 0, 16, 4, 4, FrameFormat::kBGRx}, 3, 3, "buffer one pixel short"},
-      {{buffer.data(), buffer.size(), 0, 16, 4, 4, FrameFormat::kUnknown}, 0, 0, "unknown format"},
-      {{nullptr, 0, 0, 16, 4, 4, FrameFormat::kBGRx}, 0, 0, "no frame yet"},
-  };
-  for (const Row& r : rows) EXPECT_EQ(FramePixel(r.frame, r.x, r.y), kInvalidColor) << r.why;
-  EXPECT_EQ(FramePixel(good, 3, 3), 0u) << "the last pixel of a frame that fits exactly";
-}
 
 struct PlaceRow {
   MonitorPlace monitor;
@@ -354,119 +304,5 @@ TEST(PlaceStreams, AScaledMatchNeverTakesAMonitorAnotherStreamFitsExactly) {
   EXPECT_EQ(places[1].x, 0);
 }
 
-TEST(JudgePointer, WaitsForTheFirstPictureAndNeverTripsOnAStillPointer) {
-  constexpr std::int64_t kGrace = 4000;
-  struct Row {
-    PointerEvidence evidence;
-    PointerVerdict verdict;
-    const char* why;
-  } rows[] = {
-      {{false, false, false, 0, true}, PointerVerdict::kWaiting, "nothing has come yet"},
-      {{true, false, false, 0, true}, PointerVerdict::kNoMetadata, "buffers without cursor metadata: at once"},
-      {{true, true, true, 0, true}, PointerVerdict::kNoMetadata, "one stream without metadata is enough"},
-      {{false, true, true, 0, true}, PointerVerdict::kWorking, "a position with the first picture"},
-      {{false, true, false, 0, true}, PointerVerdict::kWorking, "a position before any picture (cursor-only)"},
-      {{false, true, true, 60000, true}, PointerVerdict::kWorking, "a still pointer a minute later"},
-      {{false, false, true, 3999, true}, PointerVerdict::kWaiting, "no position yet, within the grace"},
-      {{false, false, true, 4000, true}, PointerVerdict::kNoPosition, "no position when the grace is up"},
-      {{false, false, false, 0, true}, PointerVerdict::kWaiting, "pictures that never come start no clock"},
-      {{false, false, true, 60000, false}, PointerVerdict::kWaiting, "a monitor not shared may hold the pointer"},
-  };
-  for (const Row& r : rows) EXPECT_EQ(JudgePointer(r.evidence, kGrace), r.verdict) << r.why;
-}
-
-class TokenFile : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char templ[] = "/tmp/tintvale-token.XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    dir_ = templ;
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-  void Put(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-  std::string dir_;
-};
-
-// An environment variable as it was before the test, put back (or unset again) when the test ends.
-class KeptVariable {
- public:
-  explicit KeptVariable(const char* name) : name_(name) {
-    if (const char* value = std::getenv(name)) old_ = value;
-  }
-  ~KeptVariable() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  KeptVariable(const KeptVariable&) = delete;
-  KeptVariable& operator=(const KeptVariable&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-TEST_F(TokenFile, PathFollowsTheStateFolder) {
-  const KeptVariable state("XDG_STATE_HOME");
-  const KeptVariable home("HOME");
-  setenv("XDG_STATE_HOME", "/s", 1);
-  EXPECT_EQ(RestoreTokenPath(), "/s/tintvale/restore-token");
-  setenv("XDG_STATE_HOME", "relative/s", 1);
-  setenv("HOME", "/h", 1);
-  EXPECT_EQ(RestoreTokenPath(), "/h/.local/state/tintvale/restore-token") << "a relative folder is ignored";
-  unsetenv("XDG_STATE_HOME");
-  EXPECT_EQ(RestoreTokenPath(), "/h/.local/state/tintvale/restore-token");
-}
-
-TEST_F(TokenFile, WrittenPrivatelyInAFolderMadeForIt) {
-  const std::string path = dir_ + "/state/tintvale/restore-token";
-  const std::string token = "0b6e8a5c-2f4d-4c1e-9a3b-7d2e1f0a9c8b";
-  ASSERT_TRUE(WriteRestoreToken(path, token));
-  EXPECT_EQ(ReadRestoreToken(path), token);
-  struct stat st{};
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  ASSERT_EQ(stat((dir_ + "/state/tintvale").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
-  // Replaced whole, and no temporary file is left beside it.
-  const std::string next = "11111111-2222-3333-4444-555555555555";
-  ASSERT_TRUE(WriteRestoreToken(path, next));
-  EXPECT_EQ(ReadRestoreToken(path), next);
-  EXPECT_EQ(std::system(("test $(ls -A '" + dir_ + "/state/tintvale' | wc -l) -eq 1").c_str()), 0);
-  // An empty token removes the file; removing a missing one is no failure.
-  ASSERT_TRUE(WriteRestoreToken(path, ""));
-  EXPECT_NE(access(path.c_str(), F_OK), 0);
-  EXPECT_TRUE(WriteRestoreToken(path, ""));
-}
-
-TEST_F(TokenFile, CorruptOrMissingFilesGiveNoToken) {
-  const std::string path = dir_ + "/restore-token";
-  struct Row {
-    std::string text;
-    bool valid;
-    const char* what;
-  } rows[] = {
-      {"0b6e8a5c-2f4d-4c1e-9a3b-7d2e1f0a9c8b\n", true, "a token and a line end"},
-      {"0B6E8A5C-2F4D-4C1E-9A3B-7D2E1F0A9C8B", true, "upper case, no line end"},
-      {"", false, "empty"},
-      {"0b6e8a5c-2f4d-4c1e-9a3b-7d2e1f0a9c8", false, "one character short"},
-      {"0b6e8a5c-2f4d-4c1e-9a3b-7d2e1f0a9c8bb", false, "one character long"},
-      {"0b6e8a5c_2f4d-4c1e-9a3b-7d2e1f0a9c8b", false, "a dash missing"},
-      {"0b6e8a5c-2f4d-4c1e-9a3b-7d2e1f0a9c8g", false, "not hexadecimal"},
-      {std::string("0b6e8a5c-2f4d-4c1e-9a3b-7d2e1f0a9c8b\0garbage", 44), false, "trailing bytes"},
-      {std::string(5000, 'a'), false, "a large file"},
-  };
-  for (const Row& r : rows) {
-    Put(path, r.text);
-    EXPECT_EQ(ReadRestoreToken(path).empty(), !r.valid) << r.what;
-  }
-  EXPECT_EQ(ReadRestoreToken(dir_ + "/missing"), "");
-  EXPECT_EQ(ReadRestoreToken(dir_), "") << "a folder";
-  EXPECT_FALSE(WriteRestoreToken(dir_ + "/restore-token/below", "0b6e8a5c-2f4d-4c1e-9a3b-7d2e1f0a9c8b"))
-      << "a file where the folder should be";
-}
-
 }  // namespace
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

@@ -1,17 +1,12 @@
-#include "platform/qt/portal_screen.h"
+#include "platform/portal/screen.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QWidget>
-#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 
-namespace tintvale::qt {
+namespace tintvale::portal {
 namespace {
 
 // In the style of the program's other message: what does not work, then what still does.
@@ -32,18 +27,6 @@ constexpr int kDisplayChangeWindowMs = 2000;
 // new layout.
 constexpr int kResumeSettleMs = 100;
 constexpr std::size_t kMostResumesAMinute = 3;
-
-QString Q(const char16_t* text) { return QString::fromUtf16(text); }
-
-// The main window: the program's window titled "Tintvale" that is not a message box.
-bool IsMainWindow(QWindow* window) {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (w->windowHandle() == window) {
-      return !qobject_cast<QMessageBox*>(w) && w->windowTitle() == QLatin1String("Tintvale");
-    }
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -66,8 +49,8 @@ class PortalScreenContext : public ScreenContext {
   PortalScreen& screen_;
 };
 
-PortalScreen::PortalScreen(ScreenServices& fallback, DisplayLayout* layout)
-    : fallback_(fallback), layout_(layout), tokenPath_(RestoreTokenPath()) {
+PortalScreen::PortalScreen(ScreenServices& fallback, DisplayLayout* layout, std::function<void(const Text&)> notice)
+    : fallback_(fallback), layout_(layout), notice_(std::move(notice)), tokenPath_(RestoreTokenPath()) {
   wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd_ >= 0) {
     wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
@@ -78,11 +61,6 @@ PortalScreen::PortalScreen(ScreenServices& fallback, DisplayLayout* layout)
       OnCaptureChanged();
     });
   }
-  // Qt's application-wide focus: the one new session after the streams ended waits for the user to come
-  // back to the main window.
-  QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &events_, [this](QWindow* window) {
-    if (window && IsMainWindow(window)) OnActivated();
-  });
   pointerCheck_.setSingleShot(true);
   QObject::connect(&pointerCheck_, &QTimer::timeout, &events_, [this] { CheckPointer(); });
   tellEnded_.setSingleShot(true);
@@ -102,7 +80,6 @@ PortalScreen::~PortalScreen() {
   if (layout_) layout_->OnChange(nullptr);
   monitorsChanged_.reset();
   EndSession();
-  delete box_.data();
   wake_.reset();
   if (wakeFd_ >= 0) ::close(wakeFd_);
 }
@@ -285,7 +262,7 @@ void PortalScreen::TellEnded() {
                               "tried the next time the window is activated"));
 }
 
-void PortalScreen::OnActivated() {
+void PortalScreen::MainWindowActivated() {
   // While a display change may still explain the end, or a resume is on its way, it waits.
   if (mode_ != Mode::kEnded || retried_ || tellEnded_.isActive() || resume_.isActive()) return;
   retried_ = true;
@@ -295,19 +272,7 @@ void PortalScreen::OnActivated() {
 void PortalScreen::Tell(const char16_t* message, const QString& english) {
   std::fprintf(stderr, "tintvale: %s\n", english.toLocal8Bit().constData());
   std::fflush(stderr);
-  // Not modal: the main window goes on sampling and its close box still ends the program.
-  delete box_.data();
-  auto* box = new QMessageBox();
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setIcon(QMessageBox::NoIcon);
-  box->setWindowTitle(QStringLiteral("Tintvale"));
-  box->setText(Q(message));
-  box->setTextFormat(Qt::PlainText);
-  box->setStandardButtons(QMessageBox::Ok);
-  if (QAbstractButton* ok = box->button(QMessageBox::Ok)) ok->setIcon(QIcon());
-  box->setModal(false);
-  box->show();
-  box_ = box;
+  if (notice_) notice_(Text(message));
 }
 
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

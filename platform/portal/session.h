@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/pipewire_stream.h"
+#include "platform/portal/pipewire_stream.h"
 
-namespace tintvale::qt {
+namespace tintvale::portal {
 
 enum class PortalOutcome {
   kStarted,
@@ -93,4 +93,4 @@ class MonitorsChangedWatch : public QObject {
   std::function<void()> changed_;
 };
 
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

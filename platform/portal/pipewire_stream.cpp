@@ -1,4 +1,4 @@
-#include "platform/qt/pipewire_stream.h"
+#include "platform/portal/pipewire_stream.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
@@ -10,7 +10,7 @@
 #include <chrono>
 #include <mutex>
 
-namespace tintvale::qt {
+namespace tintvale::portal {
 namespace {
 
 // The largest cursor bitmap asked for room for, in pixels a side: above what desktops offer today.
@@ -491,4 +491,4 @@ void PipeWireCapture::Counts(std::uint64_t& frames, std::uint64_t& buffers) {
   buffers = impl_->buffers;
 }
 
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/screen_frames.h"
+#include "platform/portal/frame_pixels.h"
+#include "platform/portal/placement.h"
+#include "platform/portal/pointer_evidence.h"
 #include "platform/platform.h"
 
-namespace tintvale::qt {
+namespace tintvale::portal {
 
 class PipeWireCapture {
  public:
@@ -57,4 +59,4 @@ class PipeWireCapture {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

@@ -1,36 +1,14 @@
-// Plain functions of the screen-cast path: the colour of one pixel of a shared-memory video frame, where
-// a monitor's stream sits on the screen, and the restore token file. No PipeWire, D-Bus or Qt types.
+// Where the monitors' streams lie on the screen: their places in the desktop's layout, the screen
+// coordinates of their frames' pixels and back, and which monitor a stream without a position shows. No
+// PipeWire, D-Bus or Qt types.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
 
-namespace tintvale::qt {
-
-// The four-byte pixel layouts a screen-cast stream may use, named by their bytes in memory (BGRx: blue
-// first). The alpha variants read as their x forms: a screen's picture is opaque.
-enum class FrameFormat { kUnknown, kBGRx, kRGBx, kxRGB, kxBGR, kBGRA, kRGBA, kARGB, kABGR };
-
-// One frame as it lies in a mapped buffer: the picture starts offset bytes into data (size bytes long),
-// rows are stride bytes apart.
-struct FrameView {
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
-  std::size_t offset = 0;
-  std::int32_t stride = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  FrameFormat format = FrameFormat::kUnknown;
-};
-
-// The pixel at (x, y) of the frame as 0x00BBGGRR; kInvalidColor outside the frame, for a stride shorter
-// than a row, an unknown format or a buffer too short to hold the pixel.
-ColorValue FramePixel(const FrameView& frame, std::int32_t x, std::int32_t y);
+namespace tintvale::portal {
 
 // A monitor's stream: its place in the desktop's layout, measured from the primary monitor's top left, and
 // the size of its frames in device pixels (0 until the first format is known).
@@ -79,29 +57,4 @@ std::vector<MonitorPlace> PlaceStreams(const std::vector<PortalStream>& streams,
 int SightedMonitor(const std::vector<LayoutMonitor>& layout, FrameSize frame, ScreenPoint framePoint,
                    ScreenPoint root);
 
-// What the buffers have shown about the pointer since the streams started, and the verdict on it: cursor
-// metadata missing from a stream's buffers is final at once; a pointer position that never comes is
-// final graceMs after the first picture, and only when every monitor is shared (the pointer may rest on
-// one that is not).
-struct PointerEvidence {
-  bool metaMissing = false;   // a stream's buffers carry no cursor metadata
-  bool positionSeen = false;  // a buffer's cursor metadata held a position (cursor id not 0)
-  bool frameSeen = false;     // a picture has come
-  std::int64_t msSinceFirstFrame = 0;
-  bool everyMonitorShared = true;
-};
-enum class PointerVerdict { kWaiting, kWorking, kNoMetadata, kNoPosition };
-PointerVerdict JudgePointer(const PointerEvidence& evidence, std::int64_t graceMs);
-
-// The restore token file: $XDG_STATE_HOME/tintvale/restore-token, or ~/.local/state/tintvale/... when
-// XDG_STATE_HOME is unset or not absolute. Empty when neither it nor HOME can be found.
-std::string RestoreTokenPath();
-// A token as the portal hands them out: a UUID in text form.
-bool IsRestoreToken(std::string_view text);
-// The token kept in the file, or empty when the file is missing, unreadable or holds no token.
-std::string ReadRestoreToken(const std::string& path);
-// Keeps token in the file (mode 0600, its folder made 0700 when missing), written to a temporary file
-// and renamed over the old one, so a crash never leaves half a token; an empty token removes the file.
-bool WriteRestoreToken(const std::string& path, const std::string& token);
-
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

@@ -1,4 +1,4 @@
-#include "platform/qt/portal_session.h"
+#include "platform/portal/session.h"
 
 #include <fcntl.h>
 
@@ -11,7 +11,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QRandomGenerator>
 
-namespace tintvale::qt {
+namespace tintvale::portal {
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -319,4 +319,4 @@ void MonitorsChangedWatch::OnMonitorsChanged() {
   if (changed_) changed_();
 }
 
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

@@ -6,28 +6,29 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/qt/display_layout.h"
-#include "platform/qt/pipewire_stream.h"
-#include "platform/qt/portal_session.h"
+#include "platform/portal/display_layout.h"
+#include "platform/portal/pipewire_stream.h"
+#include "platform/portal/restore_token.h"
+#include "platform/portal/session.h"
 #include "platform/platform.h"
 
-class QMessageBox;
-
-namespace tintvale::qt {
+namespace tintvale::portal {
 
 class PortalScreen : public ScreenServices {
  public:
   // layout: the monitors of the X server the window lives on, which must outlive this; null: none known.
-  PortalScreen(ScreenServices& fallback, DisplayLayout* layout);
+  // notice: shows the user a message without blocking (the toolkit backend's message box); each is also
+  // said in English on stderr.
+  PortalScreen(ScreenServices& fallback, DisplayLayout* layout, std::function<void(const Text&)> notice);
   ~PortalScreen();
   PortalScreen(const PortalScreen&) = delete;
   PortalScreen& operator=(const PortalScreen&) = delete;
@@ -36,6 +37,9 @@ class PortalScreen : public ScreenServices {
   bool CursorPos(ScreenPoint& point) override;
   // A Wayland client cannot move the pointer: always false.
   bool MovePointer(ScreenPoint point) override;
+
+  // The user came back to the main window: after the sharing ended, the one new session starts now.
+  void MainWindowActivated();
 
   // The live streams, or null (for the benchmark).
   PipeWireCapture* Capture() { return capture_.get(); }
@@ -54,12 +58,12 @@ class PortalScreen : public ScreenServices {
   void OnDisplayChanged();
   void Resume();
   void TellEnded();
-  void OnActivated();
   void Tell(const char16_t* message, const QString& english);
   std::vector<LayoutMonitor> Layout();
 
   ScreenServices& fallback_;
   DisplayLayout* layout_;
+  std::function<void(const Text&)> notice_;
   std::unique_ptr<ScreenContext> fallbackScreen_;
   QObject events_;  // receives what the application reports
   // PipeWire's thread tells this one that the streams changed by writing to an eventfd: a plain system
@@ -73,7 +77,6 @@ class PortalScreen : public ScreenServices {
   std::string tokenPath_;
   std::unique_ptr<PortalSession> session_;
   std::unique_ptr<PipeWireCapture> capture_;
-  QPointer<QMessageBox> box_;
 
   QTimer pointerCheck_;  // the verdict on a pointer that has not come, once its time is up
   // After the sharing ended: a display change reported within a moment makes it a resume, else the
@@ -86,4 +89,4 @@ class PortalScreen : public ScreenServices {
   std::deque<Clock::time_point> resumes_;  // the automatic resumes of the last minute
 };
 
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal

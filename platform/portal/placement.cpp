@@ -1,36 +1,10 @@
-#include "platform/qt/screen_frames.h"
+#include "platform/portal/placement.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
-namespace tintvale::qt {
+namespace tintvale::portal {
 namespace {
-
-// Where red, green and blue sit among a pixel's four bytes.
-struct ByteOrder {
-  int red, green, blue;
-};
-
-bool OrderOf(FrameFormat format, ByteOrder& order) {
-  switch (format) {
-    case FrameFormat::kBGRx:
-    case FrameFormat::kBGRA: order = {2, 1, 0}; return true;
-    case FrameFormat::kRGBx:
-    case FrameFormat::kRGBA: order = {0, 1, 2}; return true;
-    case FrameFormat::kxRGB:
-    case FrameFormat::kARGB: order = {1, 2, 3}; return true;
-    case FrameFormat::kxBGR:
-    case FrameFormat::kABGR: order = {3, 2, 1}; return true;
-    case FrameFormat::kUnknown: break;
-  }
-  return false;
-}
 
 // Frame pixels per logical pixel along one axis; 1 while either size is unknown.
 double Scale(std::int32_t frame, std::int32_t logical) {
@@ -69,20 +43,7 @@ bool SameShape(FrameSize f, const LayoutMonitor& m) {
   return std::abs(std::lround(m.height * scale) - f.height) <= 1;
 }
 
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
 }  // namespace
-
-ColorValue FramePixel(const FrameView& frame, std::int32_t x, std::int32_t y) {
-  ByteOrder order{};
-  if (!frame.data || !OrderOf(frame.format, order)) return kInvalidColor;
-  if (x < 0 || y < 0 || x >= frame.width || y >= frame.height) return kInvalidColor;
-  if (frame.stride < std::int64_t{frame.width} * 4) return kInvalidColor;
-  const std::uint64_t at = frame.offset + std::uint64_t(y) * std::uint64_t(frame.stride) + std::uint64_t(x) * 4;
-  if (at + 4 > frame.size) return kInvalidColor;
-  const std::uint8_t* p = frame.data + at;
-  return ColorValue{p[order.red]} | ColorValue{p[order.green]} << 8 | ColorValue{p[order.blue]} << 16;
-}
 
 ScreenPoint MonitorOrigin(const MonitorPlace& m) {
   return {Scaled(m.x, Scale(m.frameWidth, m.width)), Scaled(m.y, Scale(m.frameHeight, m.height))};
@@ -194,74 +155,4 @@ int SightedMonitor(const std::vector<LayoutMonitor>& layout, FrameSize frame, Sc
   return found;
 }
 
-PointerVerdict JudgePointer(const PointerEvidence& e, std::int64_t graceMs) {
-  if (e.metaMissing) return PointerVerdict::kNoMetadata;
-  if (e.positionSeen) return PointerVerdict::kWorking;
-  if (!e.frameSeen || !e.everyMonitorShared) return PointerVerdict::kWaiting;
-  return e.msSinceFirstFrame >= graceMs ? PointerVerdict::kNoPosition : PointerVerdict::kWaiting;
-}
-
-std::string RestoreTokenPath() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  // The XDG rule: a relative path is invalid and is ignored.
-  if (state && state[0] == '/') return std::string(state) + "/tintvale/restore-token";
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.local/state/tintvale/restore-token";
-  return std::string();
-}
-
-bool IsRestoreToken(std::string_view t) {
-  if (t.size() != 36) return false;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-    if (dash ? t[i] != '-' : !IsHex(t[i])) return false;
-  }
-  return true;
-}
-
-std::string ReadRestoreToken(const std::string& path) {
-  if (path.empty()) return std::string();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return std::string();
-  char buffer[128];
-  std::string text;
-  ssize_t n = 0;
-  // A token is 36 characters; a longer file is not one of ours.
-  while (text.size() <= 64 && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))) {
-    if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return IsRestoreToken(text) ? text : std::string();
-}
-
-bool WriteRestoreToken(const std::string& path, const std::string& token) {
-  if (path.empty()) return false;
-  if (token.empty()) return ::unlink(path.c_str()) == 0 || errno == ENOENT;
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos || slash == 0) return false;
-  // Each missing folder on the way, as mkdir -p would; the state folder itself may not exist yet.
-  for (std::size_t at = path.find('/', 1); at != std::string::npos && at <= slash; at = path.find('/', at + 1)) {
-    const std::string dir = path.substr(0, at);
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());  // created 0600
-  if (fd < 0) return false;
-  const std::string text = token + "\n";
-  bool ok = ::fchmod(fd, 0600) == 0;
-  std::size_t done = 0;
-  while (ok && done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
-  }
-  ok = ::fsync(fd) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
-}  // namespace tintvale::qt
+}  // namespace tintvale::portal
