@@ -10,42 +10,9 @@
 #include <chrono>
 #include <mutex>
 
+#include "platform/portal/stream_params.h"
+
 namespace tintvale::portal {
-namespace {
-
-// The largest cursor bitmap asked for room for, in pixels a side: above what desktops offer today.
-constexpr int kLargestCursor = 1024;
-
-// The cursor metadata with room for a square bitmap of side pixels, four bytes each.
-constexpr int CursorMetaSize(int side) {
-  return static_cast<int>(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap)) + side * side * 4;
-}
-
-FrameFormat FormatOf(std::uint32_t spa) {
-  switch (spa) {
-    case SPA_VIDEO_FORMAT_BGRx: return FrameFormat::kBGRx;
-    case SPA_VIDEO_FORMAT_RGBx: return FrameFormat::kRGBx;
-    case SPA_VIDEO_FORMAT_xRGB: return FrameFormat::kxRGB;
-    case SPA_VIDEO_FORMAT_xBGR: return FrameFormat::kxBGR;
-    case SPA_VIDEO_FORMAT_BGRA: return FrameFormat::kBGRA;
-    case SPA_VIDEO_FORMAT_RGBA: return FrameFormat::kRGBA;
-    case SPA_VIDEO_FORMAT_ARGB: return FrameFormat::kARGB;
-    case SPA_VIDEO_FORMAT_ABGR: return FrameFormat::kABGR;
-    default: return FrameFormat::kUnknown;
-  }
-}
-
-// A buffer carries a picture unless its chunk is empty or marked corrupted: cursor-only updates come
-// as such buffers, and must not replace the kept frame.
-bool HasPicture(const spa_buffer* b) {
-  if (b->n_datas < 1 || !b->datas[0].data || !b->datas[0].chunk) return false;
-  const spa_chunk* chunk = b->datas[0].chunk;
-  if (chunk->size == 0 || (chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) return false;
-  const auto* header = static_cast<const spa_meta_header*>(spa_buffer_find_meta_data(b, SPA_META_Header, sizeof(spa_meta_header)));
-  return !(header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
-}
-
-}  // namespace
 
 struct PipeWireCapture::Impl {
   struct PerStream {
@@ -222,24 +189,10 @@ struct PipeWireCapture::Impl {
       ps->owner->frameSizes[ps->index] = {ps->width, ps->height};
       ps->owner->Place();
     }
-    // At least 3 buffers: one is held as the kept frame, and a pool of two left the producer without a
-    // free buffer often enough to stall the stream. Shared memory only: no DMA-BUF, so no GPU import.
     std::uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     const spa_pod* params[3];
-    params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
-        SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_dataType,
-        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
-    // The cursor's size as a range: desktops offer one fixed size each (mutter a 384 x 384 bitmap, KWin
-    // 256 x 256), and PipeWire keeps the metadata only where the two sides' sizes meet.
-    params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-        SPA_PARAM_META_size,
-        SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(kLargestCursor))));
-    params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
-        SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    BufferParams(b, params);
     pw_stream_update_params(ps->stream, params, 3);
   }
 
@@ -288,28 +241,6 @@ const pw_registry_events kRegistryEvents = [] {
   e.global_remove = PipeWireCapture::Impl::OnGlobalRemove;
   return e;
 }();
-
-// What the streams accept: the four-byte RGB layouts, any size, and a picture rate capped near 30 a
-// second, so that a playing video does not cost the desktop a full copy 60 times a second; cursor
-// metadata is not held to that rate.
-const spa_pod* EnumFormat(spa_pod_builder& b) {
-  spa_pod_frame f;
-  spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
-  spa_pod_builder_add(&b, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), 0);
-  spa_pod_builder_add(&b, SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), 0);
-  spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_format,
-                      SPA_POD_CHOICE_ENUM_Id(9, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_RGBx,
-                                             SPA_VIDEO_FORMAT_xRGB, SPA_VIDEO_FORMAT_xBGR, SPA_VIDEO_FORMAT_BGRA,
-                                             SPA_VIDEO_FORMAT_RGBA, SPA_VIDEO_FORMAT_ARGB, SPA_VIDEO_FORMAT_ABGR),
-                      0);
-  const spa_rectangle size{1920, 1080}, minSize{1, 1}, maxSize{16384, 16384};
-  spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &minSize, &maxSize), 0);
-  const spa_fraction rate{0, 1}, minRate{0, 1}, maxRate{1000, 1};
-  spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &minRate, &maxRate), 0);
-  const spa_fraction cap{30, 1}, minCap{1, 1};
-  spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_maxFramerate, SPA_POD_CHOICE_RANGE_Fraction(&cap, &minCap, &cap), 0);
-  return static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f));
-}
 
 }  // namespace
 
