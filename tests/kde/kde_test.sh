@@ -298,7 +298,13 @@ case_coordinates_follow_the_pointer() {
 }
 
 # Does KWin put pictures into its monitor streams here? A second consumer of one of its nodes says,
-# while the pattern windows draw again. KWin 5.27's virtual outputs never do: only cursor metadata comes.
+# while the pattern windows draw again. KWin 5.27's virtual outputs never do, with OpenGL or QPainter
+# compositing alike: an output's screen cast records a frame only on Output::outputChange
+# (ScreencastManager::streamOutput), which in 5.27 only the DRM and the nested-Wayland backends emit, not
+# the virtual one (VirtualEglLayer::endFrame); and the virtual backend has no textureForOutput of its own,
+# so the default one (AbstractEglBackend's) blits from no framebuffer outside a paint. Only cursor
+# metadata comes (ScreenCastStream::recordCursor). A stream with the cursor embedded records on every
+# pointer move instead, and KWin then crashes (GLFramebuffer::blitFromFramebuffer).
 kwin_nodes() {
   pw-dump 2>/dev/null | /usr/bin/python3 -c '
 import json, sys
@@ -345,7 +351,9 @@ case_colours_under_the_pointer() {
   need_program || return 1
   measure_once || return 1
   if no_pictures; then
-    echo "KWin sends no picture in its monitor streams here (only cursor metadata): colours cannot be read."
+    echo "KWin sends no picture in its monitor streams here, only cursor metadata: KWin 5.27's virtual outputs"
+    echo "never emit Output::outputChange, the one signal its output screen casts record a frame on. The colours"
+    echo "under the pointer, one-pixel accuracy and Enter with -c writing a colour cannot be checked here."
     return 77
   fi
   pointer_over_window || return 1
