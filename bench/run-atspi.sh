@@ -10,6 +10,7 @@ for ((r = 1; r <= rounds; r++)); do
   echo "round $r, no assistive technology:"
   "$here/../scripts/with-bus.sh" org.a11y.Bus -- "$build/bench/tick_bench" "$seconds" 2>/dev/null | grep -E 'tick|cpu_us_per_tick'
   echo "round $r, a screen reader listening:"
+  # shellcheck disable=SC2016  # the inner shell expands its own arguments
   "$here/../scripts/with-bus.sh" org.a11y.Bus -- bash -c '
     /usr/bin/python3 "$1/atspi_listener.py" "$3" > "$4" 2>/dev/null &
     listener=$!

@@ -20,6 +20,7 @@ on_exit rm -rf "$log"
 # shellcheck source=tests/portal/desktop.sh
 source "$here/../tests/portal/desktop.sh"
 desktop_env "$log"
+# shellcheck disable=SC2119  # start_desktop takes no arguments here
 start_desktop
 
 for round in $(seq "$rounds"); do
@@ -46,7 +47,9 @@ fig() {  # PATH KEY FIELD: median over the rounds of one figure
   awk -v k="$2" -v f="$3" '$1 == k { print $f }' "$log"/"$1"_* | stats
 }
 fmt() {
-  set -- $1
+  local -a v
+  read -r -a v <<<"$1"
+  set -- "${v[@]}"
   [ "$1" = - ] && { echo "-"; return; }
   awk -v m="$1" -v lo="$2" -v hi="$3" 'BEGIN { printf "%.1f (%.1f–%.1f)", m, lo, hi }'
 }

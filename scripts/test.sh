@@ -2,11 +2,11 @@
 # Builds every configuration and runs all of Tintvale's tests, in the tiers the README lists: the core
 # tests on the fake backend with the Qt program under Xvfb + openbox and the Wayland screen path on a test
 # portal; the program on headless KDE Plasma (KWin and its portal); the Windows build under Wine; the
-# Debian package; the sanitizers with the fault checks; the fuzzers for a bounded time; and a one-minute
-# soak of the real program on Linux and under Wine. Every tier runs, also after one has failed; the last
-# line counts them.
+# Debian package; the sanitizers with the fault checks; the fuzzers for a bounded time; a one-minute soak
+# of the real program on Linux and under Wine; and the style checks. Every tier runs, also after one has
+# failed; the last line counts them.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 scripts/deps.sh test || exit 1
 
@@ -35,7 +35,7 @@ sanitizers() {
   local status=0
   scripts/test-asan.sh || status=1
   echo "---- fault checks (a clipboard manager that stops answering, no file written), sanitizer build"
-  bench/faults.sh build/linux-asan || status=1
+  tests/qt/faults.sh build/linux-asan || status=1
   echo "---- ThreadSanitizer: the Wayland screen path (portal and PipeWire thread)"
   scripts/test-tsan.sh || status=1
   return $status
@@ -54,6 +54,7 @@ tier 4 "Debian package and Windows zip" scripts/test-package.sh
 tier 5 "Sanitizers and fault checks" sanitizers
 tier 6 "Fuzzers" scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
 tier 7 "Soaks, Linux and Windows" soaks
+tier 8 "Style: shellcheck over every shell script" scripts/check-style.sh
 
 echo
 for name in "${failed_names[@]}"; do echo "failed tier: $name"; done

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/qt/screen_frames.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::qt {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::qt {
 

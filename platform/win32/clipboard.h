@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "platform/layout.h"
+#include "base/text.h"
 
 namespace tintvale::win32 {
 

@@ -2,7 +2,7 @@
 // build and are tested on any system.
 #pragma once
 
-#include "platform/layout.h"
+#include "base/text.h"
 
 namespace tintvale::win32 {
 

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "platform/layout.h"
+#include "forms/layout.h"
 #include "platform/win32/accessibility.h"
 #include "platform/win32/native.h"
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "platform/layout.h"
+#include "forms/layout.h"
 
 namespace tintvale::win32 {
 

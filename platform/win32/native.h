@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/layout.h"
+#include "forms/layout.h"
 
 namespace tintvale::win32 {
 

@@ -12,12 +12,12 @@ namespace {
 class Win32Platform : public Platform {
  public:
   explicit Win32Platform(HINSTANCE instance) : toolkit_(instance) {}
-  Toolkit& Forms() override { return toolkit_; }
-  ScreenServices& Screen() override { return screen_; }
-  Registry& Reg() override { return system_; }
-  ProcessStarter& Processes() override { return system_; }
-  FileTest& Files() override { return system_; }
-  MessageDialog& Messages() override { return system_; }
+  tintvale::Toolkit& Toolkit() override { return toolkit_; }
+  tintvale::ScreenServices& ScreenServices() override { return screen_; }
+  tintvale::Registry& Registry() override { return system_; }
+  tintvale::ProcessStarter& ProcessStarter() override { return system_; }
+  tintvale::FileTest& FileTest() override { return system_; }
+  tintvale::MessageDialog& MessageDialog() override { return system_; }
 
  private:
   win32::Win32Toolkit toolkit_;

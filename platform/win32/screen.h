@@ -2,7 +2,7 @@
 // GetCursorPos and SetCursorPos, all in physical pixels.
 #pragma once
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::win32 {
 

@@ -2,7 +2,7 @@
 // FindFirstFileW and the message box, on Win32.
 #pragma once
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::win32 {
 

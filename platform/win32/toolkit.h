@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::win32 {
 

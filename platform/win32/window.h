@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/platform.h"
 #include "platform/win32/accessibility.h"
 #include "platform/win32/control.h"
 #include "platform/win32/native.h"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "bench/fronted_platform.h"
+#include "platform/fake/fronted_platform.h"
 #include "main_window/program.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale {
 namespace {
@@ -91,7 +91,7 @@ class RecordingScreen final : public ScreenServices {
 
 // The real toolkit and screen behind the recording ones, kept for the whole test program.
 struct Recording {
-  explicit Recording(Platform& inner) : forms(inner.Forms()), screen(inner.Screen()), platform(inner, forms, screen) {}
+  explicit Recording(Platform& inner) : forms(inner.Toolkit()), screen(inner.ScreenServices()), platform(inner, forms, screen) {}
   RecordingToolkit forms;
   RecordingScreen screen;
   FrontedPlatform platform;
@@ -152,7 +152,7 @@ TEST(PortalProgram, AColourChangeUnderAStillPointerIsFollowed) {
 
 TEST(PortalProgram, ThePointerCannotBeMovedSoAltArrowDoesNothing) {
   // A Wayland client cannot move the pointer: the move is refused and the pointer stays where it is.
-  EXPECT_FALSE(g_platform->Screen().MovePointer({221, 120}));
+  EXPECT_FALSE(g_platform->ScreenServices().MovePointer({221, 120}));
   Say("rect 0 200 100 40 40 00AABB");
   EXPECT_TRUE(Shows(220, 120, 0x00BBAA00));
 }

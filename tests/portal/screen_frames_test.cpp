@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -386,9 +387,30 @@ class TokenFile : public ::testing::Test {
   std::string dir_;
 };
 
+// An environment variable as it was before the test, put back (or unset again) when the test ends.
+class KeptVariable {
+ public:
+  explicit KeptVariable(const char* name) : name_(name) {
+    if (const char* value = std::getenv(name)) old_ = value;
+  }
+  ~KeptVariable() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  KeptVariable(const KeptVariable&) = delete;
+  KeptVariable& operator=(const KeptVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
 TEST_F(TokenFile, PathFollowsTheStateFolder) {
-  const char* oldState = std::getenv("XDG_STATE_HOME");
-  const std::string keep = oldState ? oldState : "";
+  const KeptVariable state("XDG_STATE_HOME");
+  const KeptVariable home("HOME");
   setenv("XDG_STATE_HOME", "/s", 1);
   EXPECT_EQ(RestoreTokenPath(), "/s/tintvale/restore-token");
   setenv("XDG_STATE_HOME", "relative/s", 1);
@@ -396,7 +418,6 @@ TEST_F(TokenFile, PathFollowsTheStateFolder) {
   EXPECT_EQ(RestoreTokenPath(), "/h/.local/state/tintvale/restore-token") << "a relative folder is ignored";
   unsetenv("XDG_STATE_HOME");
   EXPECT_EQ(RestoreTokenPath(), "/h/.local/state/tintvale/restore-token");
-  if (oldState) setenv("XDG_STATE_HOME", keep.c_str(), 1);
 }
 
 TEST_F(TokenFile, WrittenPrivatelyInAFolderMadeForIt) {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
-#include "platform/utf8.h"
+#include "platform/platform.h"
+#include "base/utf8.h"
 #include "platform/win32/native.h"
 #include "platform/win32/toolkit.h"
 #include "platform/win32/window.h"
@@ -110,7 +110,7 @@ class Win32Backend : public ::testing::Test {
   void Key(HWND target, UINT vk, wchar_t ch) {
     MSG down = {target, WM_KEYDOWN, vk, 1, GetTickCount(), {}};
     Win32Toolkit::Dispatch(down);
-    platform->Forms().PumpEvents();  // the WM_CHAR that TranslateMessage posted
+    platform->Toolkit().PumpEvents();  // the WM_CHAR that TranslateMessage posted
     (void)ch;
   }
 

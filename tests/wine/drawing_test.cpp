@@ -14,7 +14,7 @@ namespace {
 
 TEST_F(Win32Backend, ControlFontsHaveGlyphsForJapaneseAndLatinCaptions) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(true), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(true), events, nullptr);
   const wchar_t sample[] = L"Tintvale 1.5.0 座標ｼｽﾃﾑ情報";
   for (int control : {kLabel, kOk, kCheck, kEdit}) {
     HWND child = Child(*w, control);
@@ -37,10 +37,10 @@ TEST_F(Win32Backend, ControlFontsHaveGlyphsForJapaneseAndLatinCaptions) {
 
 TEST_F(Win32Backend, PictureShowsItsColourAndAnUnchangedColourRepaintsNothing) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND picture = Child(*w, kPicture);
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return IsWindowVisible(picture) != FALSE; }));
+  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] { return IsWindowVisible(picture) != FALSE; }));
   const ColorValue colors[] = {0x2080E0, 0x000000, 0xFFFFFF, 0x123456};
   for (ColorValue c : colors) {
     w->SetBackColor(kPicture, c);
@@ -60,10 +60,10 @@ TEST_F(Win32Backend, ATextBoxIsFilledWithItsOwnBackColour) {
   Recorder events;
   WindowLayout layout = TestLayout(false);
   layout.controls[kEdit2].backColor = 0x3366CC;
-  auto w = platform->Forms().BuildWindow(layout, events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(layout, events, nullptr);
   w->SetText(kEdit, u"");
   w->Show();
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return IsWindowVisible(Child(*w, kEdit2)) != FALSE; }));
+  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] { return IsWindowVisible(Child(*w, kEdit2)) != FALSE; }));
   const auto inside = [&](int control) {
     HWND edit = Child(*w, control);
     UpdateWindow(edit);
@@ -82,11 +82,11 @@ TEST_F(Win32Backend, ATextBoxIsFilledWithItsOwnBackColour) {
 
 TEST_F(Win32Backend, AboutBoxPictureShowsTheProgramIconAndTheEtchedRuleIsDrawn) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(FrmAboutLayout(), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(FrmAboutLayout(), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
   HWND picture = Child(*w, picIcon);
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return IsWindowVisible(picture) != FALSE; }));
+  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] { return IsWindowVisible(picture) != FALSE; }));
   UpdateWindow(hwnd);
   UpdateWindow(picture);
   ASSERT_EQ(WindowDpi(nullptr), 96u) << "the pixel places below are for 96 dpi";

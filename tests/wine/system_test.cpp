@@ -28,21 +28,21 @@ TEST(FileAttributes, OnlyFilesThatAreNeitherFoldersNorHiddenNorSystemCount) {
 
 TEST_F(Win32Backend, ScreenReadsWindowPixelsAndGivesInvalidOutsideTheScreen) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   w->SetBackColor(kPicture, 0x3366CC);
   HWND picture = Child(*w, kPicture);
-  auto screen = platform->Screen().GetScreen();
+  auto screen = platform->ScreenServices().GetScreen();
   ASSERT_TRUE(screen);
   RECT r;
   GetWindowRect(picture, &r);
   const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
   // The X window maps asynchronously: wait until the screen shows it.
-  EXPECT_TRUE(WaitFor(platform->Forms(), [&] { return screen->Pixel(cx, cy) == 0x3366CC; }))
+  EXPECT_TRUE(WaitFor(platform->Toolkit(), [&] { return screen->Pixel(cx, cy) == 0x3366CC; }))
       << std::hex << screen->Pixel(cx, cy);
   EXPECT_EQ(screen->Pixel(-100000, -100000), kInvalidColor);
   ScreenPoint p;
-  EXPECT_TRUE(platform->Screen().CursorPos(p));
+  EXPECT_TRUE(platform->ScreenServices().CursorPos(p));
 }
 
 // A key of its own under HKLM, removed again afterwards.
@@ -69,7 +69,7 @@ TEST_F(Win32Registry, ValuesReadWithTypeSizeAndTerminatorAndLongOnesLeaveTheBuff
   SetBytes("DW", REG_DWORD, std::string("\x78\x56\x34\x12", 4));
   SetBytes("BIG", REG_SZ, std::string(40, 'x') + '\0');
   std::unique_ptr<RegistryKey> key;
-  ASSERT_EQ(platform->Reg().OpenKey(kHkeyLocalMachine, u"SOFTWARE\\Tintvale Backend Test", kKeyRead, key),
+  ASSERT_EQ(platform->Registry().OpenKey(kHkeyLocalMachine, u"SOFTWARE\\Tintvale Backend Test", kKeyRead, key),
             kErrorSuccess);
   struct Row {
     const char16_t* name;
@@ -96,10 +96,10 @@ TEST_F(Win32Registry, ValuesReadWithTypeSizeAndTerminatorAndLongOnesLeaveTheBuff
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), compare), r.data) << Show(r.name);
   }
   std::unique_ptr<RegistryKey> missing;
-  EXPECT_EQ(platform->Reg().OpenKey(kHkeyLocalMachine, u"SOFTWARE\\Tintvale No Such Key", kKeyRead, missing),
+  EXPECT_EQ(platform->Registry().OpenKey(kHkeyLocalMachine, u"SOFTWARE\\Tintvale No Such Key", kKeyRead, missing),
             kErrorFileNotFound);
   EXPECT_FALSE(missing);
-  EXPECT_EQ(Show(platform->Reg().DecodeNarrow({'C', ':', '\\', 'x'})), "C:\\x");
+  EXPECT_EQ(Show(platform->Registry().DecodeNarrow({'C', ':', '\\', 'x'})), "C:\\x");
 }
 
 // A scratch folder with blanks in its name, emptied afterwards.
@@ -149,7 +149,7 @@ TEST_F(Win32Files, NormalFileExistsOnlyForPlainFiles) {
       {dir_ + L"\\missing.exe", false},
   };
   for (const Row& r : rows) {
-    EXPECT_EQ(platform->Files().NormalFileExists(FromWide(r.path)), r.exists) << Show(FromWide(r.path));
+    EXPECT_EQ(platform->FileTest().NormalFileExists(FromWide(r.path)), r.exists) << Show(FromWide(r.path));
   }
 }
 
@@ -170,14 +170,14 @@ TEST_F(Win32Files, ProcessStartRunsExactlyTheNamedFileWithItsQuotedName) {
   made_.insert(made_.begin(), decoy);
   made_.insert(made_.begin(), decoy + L".ran");
 
-  ASSERT_TRUE(platform->Processes().Start(FromWide(target)));
+  ASSERT_TRUE(platform->ProcessStarter().Start(FromWide(target)));
   const std::wstring marker = target + L".ran";
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] {
+  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] {
     return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES;
   }, 10000));
   EXPECT_EQ(GetFileAttributesW((decoy + L".ran").c_str()), INVALID_FILE_ATTRIBUTES);
   HANDLE h = INVALID_HANDLE_VALUE;
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] {
+  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] {
     h = CreateFileW(marker.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     return h != INVALID_HANDLE_VALUE;  // the stub has closed it
   }));
@@ -187,7 +187,7 @@ TEST_F(Win32Files, ProcessStartRunsExactlyTheNamedFileWithItsQuotedName) {
   CloseHandle(h);
   EXPECT_EQ(std::wstring(text), L"\"" + target + L"\"");
 
-  EXPECT_FALSE(platform->Processes().Start(FromWide(dir_ + L"\\missing.exe")));
+  EXPECT_FALSE(platform->ProcessStarter().Start(FromWide(dir_ + L"\\missing.exe")));
 }
 
 }  // namespace

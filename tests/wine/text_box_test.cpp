@@ -14,7 +14,7 @@ namespace {
 
 TEST_F(Win32Backend, ProgramSetTextRaisesNoNativeChangeButTypedAndPastedTextDoes) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->SetText(kEdit, u"#A1B2C3");
   w->SetText(kEdit, u"#A1B2C3");
   EXPECT_EQ(Show(w->GetText(kEdit)), "#A1B2C3");
@@ -33,7 +33,7 @@ TEST_F(Win32Backend, ProgramSetTextRaisesNoNativeChangeButTypedAndPastedTextDoes
 
 TEST_F(Win32Backend, ASetTabShowsAsAWideSpaceAndReadsBackAsSetUntilEdited) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   HWND edit = Child(*w, kEdit2);
   w->SetText(kEdit2, u"-12\t340");
   wchar_t shown[32] = {};
@@ -50,7 +50,7 @@ TEST_F(Win32Backend, KeyPressSeesEachCharacterFirstAndMayChangeOrSwallowIt) {
     if (key == 'a') key = 'A';
     if (key == 'z') key = 0;
   };
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->SetText(kEdit2, u"");
   HWND edit = Child(*w, kEdit2);
   struct Row {
@@ -76,7 +76,7 @@ TEST_F(Win32Backend, EnterAndEscReachTheBoxOnlyWhereNoDefaultOrCancelButtonTakes
               {true, VK_RETURN, false}, {true, VK_ESCAPE, false}, {true, VK_TAB, false}};
   for (const Row& r : rows) {
     Recorder events;
-    auto w = platform->Forms().BuildWindow(TestLayout(r.defaultButton), events, nullptr);
+    auto w = platform->Toolkit().BuildWindow(TestLayout(r.defaultButton), events, nullptr);
     HWND edit = Child(*w, kEdit);
     MSG m = {edit, WM_KEYDOWN, r.vk, 1, 0, {}};
     const LRESULT code = SendMessageW(edit, WM_GETDLGCODE, r.vk, reinterpret_cast<LPARAM>(&m));
@@ -87,7 +87,7 @@ TEST_F(Win32Backend, EnterAndEscReachTheBoxOnlyWhereNoDefaultOrCancelButtonTakes
 
 TEST_F(Win32Backend, CopyingFromABoxWithASetTabGivesTheTab) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   HWND edit = Child(*w, kEdit2);
   struct Row {
     const char* how;
@@ -103,7 +103,7 @@ TEST_F(Win32Backend, CopyingFromABoxWithASetTabGivesTheTab) {
   };
   for (const Row& r : rows) {
     w->SetText(kEdit2, u"409\t200");
-    ASSERT_TRUE(platform->Forms().SetClipboardText(u"stale"));
+    ASSERT_TRUE(platform->Toolkit().SetClipboardText(u"stale"));
     SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(r.start), r.end);
     SendMessageW(edit, r.message, r.wParam, 0);
     EXPECT_EQ(ClipboardText(), r.copied) << r.how;
@@ -119,13 +119,13 @@ TEST_F(Win32Backend, CopyingFromABoxWithASetTabGivesTheTab) {
 
 TEST_F(Win32Backend, AnEditThatLeavesTheSameTextIsStillANotice) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   HWND edit = Child(*w, kEdit);
   w->SetText(kEdit, u"#0A00AB");
   SendMessageW(edit, EM_SETSEL, 6, 7);
   SendMessageW(edit, WM_CHAR, L'B', 1);
   EXPECT_EQ(events.Count("change 0"), 1) << "a character typed over the same one";
-  ASSERT_TRUE(platform->Forms().SetClipboardText(u"#0A00AB"));
+  ASSERT_TRUE(platform->Toolkit().SetClipboardText(u"#0A00AB"));
   SendMessageW(edit, EM_SETSEL, 0, -1);
   SendMessageW(edit, WM_PASTE, 0, 0);
   EXPECT_EQ(events.Count("change 0"), 2) << "the same text pasted over itself";
@@ -140,7 +140,7 @@ TEST_F(Win32Backend, ArrowKeysRaiseKeyDownWithTheirMaskBeforeTheBox) {
   events.onKeyDown = [](int, std::int16_t& key, std::int16_t shift) {
     if (shift & 4) key = 0;
   };
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND edit = Child(*w, kEdit);
   w->SetText(kEdit, u"ab cd");
@@ -169,7 +169,7 @@ TEST_F(Win32Backend, ArrowKeysRaiseKeyDownWithTheirMaskBeforeTheBox) {
     MSG down = {edit, alt ? static_cast<UINT>(WM_SYSKEYDOWN) : static_cast<UINT>(WM_KEYDOWN), r.vk,
                 alt ? (1 | (1 << 29)) : 1, GetTickCount(), {}};
     Win32Toolkit::Dispatch(down);
-    platform->Forms().PumpEvents();
+    platform->Toolkit().PumpEvents();
     const std::vector<std::string> raised(events.log.begin() + static_cast<std::ptrdiff_t>(before), events.log.end());
     EXPECT_EQ(raised, r.keyDown ? std::vector<std::string>{r.keyDown} : std::vector<std::string>{}) << "key " << r.vk;
     DWORD caret = 0;

@@ -23,7 +23,7 @@ TEST_F(Win32Backend, TwipsBecomePixelsAsWindowsRoundsThem) {
 
 TEST_F(Win32Backend, Form1LayoutGivesAFixedClientAreaAndControlsAtTheirTwipPlaces) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(Form1Layout(), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(Form1Layout(), events, nullptr);
   ASSERT_TRUE(w);
   HWND hwnd = WindowHandle(*w);
   ASSERT_EQ(WindowDpi(nullptr), 96u) << "the pixel places below are for 96 dpi";
@@ -70,7 +70,7 @@ TEST_F(Win32Backend, Form1LayoutGivesAFixedClientAreaAndControlsAtTheirTwipPlace
 
 TEST_F(Win32Backend, TabOrderFollowsTabIndexAndSkipsLabels) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(Form1Layout(), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(Form1Layout(), events, nullptr);
   HWND hwnd = WindowHandle(*w);
   const int expected[] = {Picture1, Text2, Text1, Check1, Picture1};
   HWND at = GetNextDlgTabItem(hwnd, nullptr, FALSE);
@@ -82,10 +82,10 @@ TEST_F(Win32Backend, TabOrderFollowsTabIndexAndSkipsLabels) {
 
 TEST_F(Win32Backend, DialogKeysPressTheDefaultTheFocusedOrTheCancelButton) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(true), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(true), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetForegroundWindow() == hwnd; }));
+  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] { return GetForegroundWindow() == hwnd; }));
 
   w->SetFocus(kEdit);
   Key(Child(*w, kEdit), VK_RETURN, L'\r');
@@ -103,10 +103,10 @@ TEST_F(Win32Backend, DialogKeysPressTheDefaultTheFocusedOrTheCancelButton) {
 
 TEST_F(Win32Backend, TabMovesTheFocusInTabOrderAndReportsIt) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetForegroundWindow() == hwnd; }));
+  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] { return GetForegroundWindow() == hwnd; }));
   w->SetFocus(kEdit);
   ASSERT_EQ(GetFocus(), Child(*w, kEdit));
   const int expected[] = {kEdit2, kCheck, kOk, kOther, kPicture, kEdit};
@@ -121,10 +121,10 @@ TEST_F(Win32Backend, TabMovesTheFocusInTabOrderAndReportsIt) {
 
 TEST_F(Win32Backend, ActivationFocusIsTheWindowsOwnGotFocusThenTheFirstControl) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
-  ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetFocus() != nullptr && GetFocus() != hwnd; }));
+  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] { return GetFocus() != nullptr && GetFocus() != hwnd; }));
   ASSERT_FALSE(events.log.empty());
   EXPECT_EQ(events.log.front(), "focus -1");
   EXPECT_EQ(GetFocus(), Child(*w, kPicture)) << "the lowest tab index that takes the focus";
@@ -132,7 +132,7 @@ TEST_F(Win32Backend, ActivationFocusIsTheWindowsOwnGotFocusThenTheFirstControl) 
 
 TEST_F(Win32Backend, ClicksOnCheckBoxesReportClickAndOnThePictureNothing) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND check = Child(*w, kCheck);
   EXPECT_EQ(w->CheckValue(kCheck), 0);
@@ -152,7 +152,7 @@ TEST_F(Win32Backend, ClicksOnCheckBoxesReportClickAndOnThePictureNothing) {
 
 TEST_F(Win32Backend, MovedToAMonitorWithAnotherScaleTheWindowLaysItselfOutAgain) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(Form1Layout(), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(Form1Layout(), events, nullptr);
   HWND hwnd = WindowHandle(*w);
   RECT frame;
   GetWindowRect(hwnd, &frame);
@@ -171,7 +171,7 @@ TEST_F(Win32Backend, MovedToAMonitorWithAnotherScaleTheWindowLaysItselfOutAgain)
 
 TEST_F(Win32Backend, CloseBoxAsksTheFormsLayerAndDestroysNothingItself) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   HWND hwnd = WindowHandle(*w);
   SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(events.Count("close"), 1);
@@ -182,7 +182,7 @@ TEST_F(Win32Backend, CloseBoxAsksTheFormsLayerAndDestroysNothingItself) {
 
 TEST_F(Win32Backend, TopmostSetsAndClearsTheExtendedStyleAndKeepsThePlace) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
+  auto w = platform->Toolkit().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
   RECT before, after;
