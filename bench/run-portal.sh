@@ -26,7 +26,7 @@ start_desktop
 for round in $(seq "$rounds"); do
   TINTVALE_SCREEN=x11 "$build/bench/tick_bench" "$seconds" 2>/dev/null >"$log/x11_$round"
   # The source animates a little longer than the program samples: the program's warm-up and handshake.
-  "$test_source" --size 1920x1080 --fps 60 --animate $((seconds + 4)) --moves "$log/moves_$round" \
+  "$test_source" --size 1920x1080 --fps 60 --idle-fps 0 --animate $((seconds + 4)) --moves "$log/moves_$round" \
     </dev/null >"$log/source.out" 2>>"$log/source.err" &
   source_pid=$!
   wait_for 20 grep -q '^ready' "$log/source.out" || die "the test source did not start"

@@ -1,8 +1,9 @@
 # shellcheck shell=bash
 # A headless KDE Plasma desktop for the KDE tier, private to one folder: a session bus of its own whose
-# only activatable service is the permission store, PipeWire and WirePlumber, KWin on virtual outputs
-# with its XWayland on a display of 60..69, the KDE screen-cast portal backend and the real
-# xdg-desktop-portal frontend, and a fake-input client that drives KWin's pointer and keyboard.
+# only activatable services are the permission store and the accessibility bus, PipeWire and WirePlumber,
+# KWin on virtual outputs with its XWayland on a display of 60..69, the KDE screen-cast portal backend and
+# the real xdg-desktop-portal frontend, a fake-input client that drives KWin's pointer and keyboard, and
+# a reader of what the program shows over AT-SPI.
 # Source scripts/lib.sh first, then this; call kde_env FOLDER, then the start_* functions in order.
 kde_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -18,8 +19,10 @@ kde_env() {
   export XDG_CURRENT_DESKTOP=KDE XDG_SESSION_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
   export XDG_DESKTOP_PORTAL_DIR=$tmp/portals
   cp /usr/share/xdg-desktop-portal/portals/kde.portal "$tmp/portals/"
-  # No accessibility bus here: GTK and Qt would ask for one on every start.
-  export NO_AT_BRIDGE=1 QT_ACCESSIBILITY=0
+  # The tests' own GTK windows stay off the accessibility bus: only the program is read there. Settings
+  # live in memory: there is no dconf here, and the accessibility bus launcher keeps "assistive technology
+  # on" in GSettings (without a backend that takes it, it reads back off).
+  export NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
   # The chooser's window colour, found on the screen to place its cards and buttons; no animations, so
   # a window is where it will stay once it shows.
   cat >"$XDG_CONFIG_HOME/kdeglobals" <<EOF
@@ -88,6 +91,11 @@ start_bus() {
 Name=org.freedesktop.impl.portal.PermissionStore
 Exec=/usr/libexec/xdg-permission-store
 EOF
+  cat >"$tmp/services/org.a11y.Bus.service" <<EOF
+[D-BUS Service]
+Name=org.a11y.Bus
+Exec=/usr/libexec/at-spi-bus-launcher
+EOF
   cat >"$tmp/bus.conf" <<EOF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -103,8 +111,10 @@ EOF
   </policy>
 </busconfig>
 EOF
-  # The daemon's note that it may not raise its file limit is noise here.
-  dbus-daemon --config-file="$tmp/bus.conf" --nofork 2> >(grep -v 'Failed to set fd limit' >&2) &
+  # The daemon's note that it may not raise its file limit, and the accessibility bus's notes on the
+  # services it starts, are noise here.
+  dbus-daemon --config-file="$tmp/bus.conf" --nofork 2> >(grep -v -e 'Failed to set fd limit' \
+    -e 'Activating service name=' -e 'Successfully activated service' -e 'SpiRegistry daemon is running' >&2) &
   stop_at_exit $!
   export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
   wait_for 10 bus_has org.freedesktop.DBus || die "the session bus did not start"
@@ -175,4 +185,32 @@ input() {
   echo "$*" >&8
   input_sent=$((input_sent + 1))
   wait_for 10 input_answered || die "KWin did not take '$*': $(cat "$tmp/input.err")"
+}
+
+# The AT-SPI reader (tests/kde/reader.py), its commands on fd 9, each answer a line in $tmp/reader.out. It
+# turns assistive technology on for the session, as a screen reader does.
+reader_answers() { grep -c -v '^ready' "$tmp/reader.out"; }
+reader_ready() { grep -q '^ready' "$tmp/reader.out"; }
+start_reader() {
+  rm -f "$tmp/reader.in"
+  mkfifo "$tmp/reader.in"
+  : >"$tmp/reader.out"
+  /usr/bin/python3 "$kde_dir/reader.py" <"$tmp/reader.in" >"$tmp/reader.out" 2>"$tmp/reader.err" &
+  stop_at_exit $!
+  exec 9>"$tmp/reader.in"
+  wait_for 20 reader_ready || die "the AT-SPI reader did not start: $(cat "$tmp/reader.err")"
+}
+reader_answered() { [ "$(reader_answers)" -gt "$1" ]; }
+# Waits up to SECONDS until the text box NAME of the program PID holds TEXT (tabs included); false if it
+# does not, with what it held last in $shown_last. The answer is the line after those there before (so
+# this works in a subshell too).
+shown_text() {
+  local before answer
+  before=$(reader_answers)
+  printf 'text %s %s %s %s\n' "$1" "$2" "$3" "$4" >&9
+  wait_for $(($2 + 10)) reader_answered "$before" || die "the AT-SPI reader did not answer: $(cat "$tmp/reader.err")"
+  answer=$(grep -v '^ready' "$tmp/reader.out" | sed -n "$((before + 1))p")
+  # shellcheck disable=SC2034  # for the caller
+  shown_last=${answer#no }
+  [ "$answer" = ok ]
 }

@@ -4,6 +4,7 @@
 // caller knows the event is in before it looks for what follows from it:
 //   move X Y          the pointer to X,Y in the desktop's layout (logical pixels)
 //   click [BUTTON]    press and release a button (Linux code, default the left one, 272)
+//   press [BUTTON], release [BUTTON]   only press it, or only release it (a drag between them)
 //   key CODE...       press the keys in order, then release them in reverse (Linux key codes: 28 Enter,
 //                     42 left Shift, 4 the 3 key, so "key 42 4" types '#' on a US layout)
 // Usage: tintvale_fake_input   (WAYLAND_DISPLAY names the compositor)
@@ -68,11 +69,11 @@ int main() {
       double x = 0, y = 0;
       words >> x >> y;
       org_kde_kwin_fake_input_pointer_motion_absolute(g.fake, wl_fixed_from_double(x), wl_fixed_from_double(y));
-    } else if (command == "click") {
+    } else if (command == "click" || command == "press" || command == "release") {
       std::uint32_t button = kLeftButton;
-      words >> button;
-      org_kde_kwin_fake_input_button(g.fake, button, kPressed);
-      org_kde_kwin_fake_input_button(g.fake, button, kReleased);
+      if (!(words >> button)) button = kLeftButton;
+      if (command != "release") org_kde_kwin_fake_input_button(g.fake, button, kPressed);
+      if (command != "press") org_kde_kwin_fake_input_button(g.fake, button, kReleased);
     } else if (command == "key") {
       std::vector<std::uint32_t> keys;
       for (std::uint32_t k = 0; words >> k;) keys.push_back(k);

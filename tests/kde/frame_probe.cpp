@@ -1,9 +1,11 @@
 // Watches one of the compositor's screen-cast nodes as a second consumer and tells what its buffers
 // carry, independently of Tintvale: whether pictures come at all, and the cursor metadata's size and
 // positions. It asks for what a screen reader of shared memory asks for (four-byte formats, the cursor
-// metadata's size as a range, the header). Prints one line per buffer
+// metadata's size as a range, the header). Prints "streaming" once the node streams to it, then one line
+// per buffer
 //   buffer picture|cursor-only chunk=SIZE flags=F meta=SIZE id=ID position=X,Y
-// then, at the end, "pictures P cursor_only C". It ends after SECONDS, or at the first picture with --first.
+// then, at the end, "pictures P cursor_only C". It ends SECONDS after it started streaming, or at the
+// first picture with --first (or after 20 s if it never streams).
 // Usage: tintvale_frame_probe NODE SECONDS [--first]   (XDG_RUNTIME_DIR names PipeWire's socket folder)
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
@@ -21,7 +23,9 @@ struct Probe {
   pw_main_loop* loop = nullptr;
   pw_stream* stream = nullptr;
   spa_hook listener{};
-  bool first = false;
+  spa_source* timer = nullptr;
+  int seconds = 0;
+  bool first = false, streaming = false;
   int pictures = 0, cursorOnly = 0;
 };
 
@@ -67,6 +71,16 @@ void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
   pw_stream_update_params(p->stream, params, 3);
 }
 
+void OnStateChanged(void* data, pw_stream_state /*old*/, pw_stream_state state, const char* /*error*/) {
+  auto* p = static_cast<Probe*>(data);
+  if (state != PW_STREAM_STATE_STREAMING || p->streaming) return;
+  p->streaming = true;
+  std::printf("streaming\n");
+  std::fflush(stdout);
+  timespec after{p->seconds, 0};
+  pw_loop_update_timer(pw_main_loop_get_loop(p->loop), p->timer, &after, nullptr, false);
+}
+
 void OnTimeout(void* data, std::uint64_t) { pw_main_loop_quit(static_cast<Probe*>(data)->loop); }
 
 }  // namespace
@@ -79,10 +93,12 @@ int main(int argc, char** argv) {
   pw_init(&argc, &argv);
   Probe p;
   p.first = argc > 3 && std::strcmp(argv[3], "--first") == 0;
+  p.seconds = std::atoi(argv[2]);
   p.loop = pw_main_loop_new(nullptr);
   pw_loop* loop = pw_main_loop_get_loop(p.loop);
   pw_stream_events events{};
   events.version = PW_VERSION_STREAM_EVENTS;
+  events.state_changed = OnStateChanged;
   events.param_changed = OnParamChanged;
   events.process = OnProcess;
   p.stream = pw_stream_new_simple(loop, "tintvale-frame-probe",
@@ -100,15 +116,16 @@ int main(int argc, char** argv) {
                              SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA),
       SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &minSize, &maxSize), SPA_FORMAT_VIDEO_framerate,
       SPA_POD_CHOICE_RANGE_Fraction(&rate, &minRate, &maxRate)))};
+  // A node that never streams to it: it gives up after 20 s.
+  p.timer = pw_loop_add_timer(loop, OnTimeout, &p);
+  timespec giveUp{20, 0};
+  pw_loop_update_timer(loop, p.timer, &giveUp, nullptr, false);
   const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS);
   if (pw_stream_connect(p.stream, PW_DIRECTION_INPUT, static_cast<std::uint32_t>(std::atoi(argv[1])), flags, params,
                         1) < 0) {
     std::fprintf(stderr, "tintvale_frame_probe: cannot connect to node %s\n", argv[1]);
     return 1;
   }
-  spa_source* timer = pw_loop_add_timer(loop, OnTimeout, &p);
-  timespec after{std::atoi(argv[2]), 0};
-  pw_loop_update_timer(loop, timer, &after, nullptr, false);
   pw_main_loop_run(p.loop);
   std::printf("pictures %d cursor_only %d\n", p.pictures, p.cursorOnly);
   pw_stream_destroy(p.stream);

@@ -68,6 +68,8 @@ primary_is_not() { ! primary_is "$1"; }
 # text read back is the selection just made.
 coordinates_selected() {
   printf 'given away' | xclip -i -selection primary >/dev/null 2>&1
+  # xclip may take the selection after it has returned: the box's selection must come after that.
+  wait_for 5 primary_is 'given away' || die "xclip did not take PRIMARY"
   select_coordinate_box
   wait_for 5 primary_is_not 'given away' || die "selecting the coordinate box selected nothing"
   xclip -o -selection primary 2>/dev/null
