@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
   {
     BenchToolkit forms(platform->Toolkit(), rec);
     StampingScreen stamping(platform->ScreenServices(), rec.current, Now);
-    FrontedPlatform bench(*platform, forms, stamping);
+    fake::FrontedPlatform bench(*platform, forms, stamping);
     rec.WarmUpThenMeasure(Now(), seconds);
     Program program(bench);
     program.Start();

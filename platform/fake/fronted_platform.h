@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 
-namespace tintvale {
+namespace tintvale::fake {
 
 class FrontedPlatform final : public Platform {
  public:
@@ -24,4 +24,4 @@ class FrontedPlatform final : public Platform {
   tintvale::ScreenServices& screen_;
 };
 
-}  // namespace tintvale
+}  // namespace tintvale::fake

@@ -94,7 +94,7 @@ struct Recording {
   explicit Recording(Platform& inner) : forms(inner.Toolkit()), screen(inner.ScreenServices()), platform(inner, forms, screen) {}
   RecordingToolkit forms;
   RecordingScreen screen;
-  FrontedPlatform platform;
+  fake::FrontedPlatform platform;
 };
 
 std::unique_ptr<Platform> g_platform;
