@@ -12,9 +12,12 @@
 namespace tintvale::qt {
 namespace {
 
-// Room for a cursor bitmap of up to 64 x 64 pixels: the metadata is only offered when its size fits.
-constexpr std::uint32_t kCursorMetaSize =
-    sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 64u * 64u * 4u;
+// The cursor metadata's size, asked for as a range (room for a 1 x 1 up to a 512 x 512 bitmap): a
+// producer offers its own fixed size (mutter 589872, KWin 262192), and a fixed size of ours that differs
+// leaves the metadata out of every buffer.
+constexpr std::uint32_t CursorMetaSize(std::uint32_t side) {
+  return sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + side * side * 4u;
+}
 
 FrameFormat FormatOf(std::uint32_t spa) {
   switch (spa) {
@@ -196,7 +199,8 @@ struct PipeWireCapture::Impl {
         SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-        SPA_PARAM_META_size, SPA_POD_Int(kCursorMetaSize)));
+        SPA_PARAM_META_size,
+        SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(512))));
     params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
         SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
