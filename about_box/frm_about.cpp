@@ -27,6 +27,7 @@ void frmAbout::Text1_Change() { SetText(Text1_Contact, kContactLine); }
 void frmAbout::OnLoad() { Form_Load(); }
 void frmAbout::OnUnload(std::int16_t& /*cancel*/) {}
 void frmAbout::OnKeyPress(int /*control*/, std::int16_t& /*keyAscii*/) {}
+void frmAbout::OnKeyDown(int /*control*/, std::int16_t& /*keyCode*/, std::int16_t /*shift*/) {}
 
 void frmAbout::OnChange(int control) {
   if (control == Text1_Contact) Text1_Change();

@@ -50,6 +50,7 @@ class frmAbout : public Form {
   void OnLoad() override;
   void OnUnload(std::int16_t& cancel) override;
   void OnKeyPress(int control, std::int16_t& keyAscii) override;
+  void OnKeyDown(int control, std::int16_t& keyCode, std::int16_t shift) override;
   void OnChange(int control) override;
   void OnClick(int control) override;
   void OnGotFocus(int control) override;

@@ -1,6 +1,7 @@
 // frmAbout as it is created: a fixed 5730 x 3555 twip dialog. The placeholder captions are replaced by
 // the load handler before the window is first shown.
 #include "about_box/frm_about.h"
+#include "resources/version.h"
 
 namespace tintvale {
 
@@ -22,11 +23,13 @@ WindowLayout FrmAboutLayout() {
   contact = {.kind = ControlKind::TextBox, .name = "Text1", .caption = kContactLine,
              .left = 240, .top = 3000, .width = 2775, .height = 270, .tabIndex = 7};
   contact.backColor = kButtonFaceColor;
+  contact.accessibleName = u"連絡先";
 
   auto& icon = w.controls[picIcon];
   icon = {.kind = ControlKind::PictureBox, .name = "picIcon",
           .left = 240, .top = 240, .width = 540, .height = 540, .tabIndex = 1};
   icon.showsIcon = true;
+  icon.accessibleName = Text(kAppTitle) + u"のアイコン";
 
   auto& ok = w.controls[cmdOK];
   ok = {.kind = ControlKind::CommandButton, .name = "cmdOK", .caption = u"OK",

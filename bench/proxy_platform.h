@@ -49,6 +49,9 @@ class TimingEvents final : public WindowEvents {
   TimingEvents(WindowEvents& inner, Toolkit& toolkit, TickRecord& rec, Clock now, TickPaint paint)
       : inner_(inner), toolkit_(toolkit), rec_(rec), now_(now), paint_(paint) {}
   void KeyPress(int control, std::int16_t& keyAscii) override { inner_.KeyPress(control, keyAscii); }
+  void KeyDown(int control, std::int16_t& keyCode, std::int16_t shift) override {
+    inner_.KeyDown(control, keyCode, shift);
+  }
   void TextChanged(int control) override { inner_.TextChanged(control); }
   void Click(int control) override { inner_.Click(control); }
   void GotFocus(int control) override { inner_.GotFocus(control); }
@@ -88,7 +91,6 @@ class TimingEvents final : public WindowEvents {
 class ForwardingWindow : public NativeWindow {
  public:
   explicit ForwardingWindow(std::unique_ptr<NativeWindow> inner) : inner_(std::move(inner)) {}
-  NativeWindow& Inner() { return *inner_; }
   void Show() override { inner_->Show(); }
   void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
   Text GetText(int control) const override { return inner_->GetText(control); }
@@ -96,7 +98,10 @@ class ForwardingWindow : public NativeWindow {
   void SetBackColor(int control, ColorValue color) override { inner_->SetBackColor(control, color); }
   int CheckValue(int control) const override { return inner_->CheckValue(control); }
   void SetFocus(int control) override { inner_->SetFocus(control); }
+  void SetTopmost(bool onTop) override { inner_->SetTopmost(onTop); }
   void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
+  void Announce(int control, const Text& text) override { inner_->Announce(control, text); }
+  NativeWindow* Inner() { return inner_.get(); }
 
  protected:
   std::unique_ptr<NativeWindow> inner_;
@@ -108,10 +113,12 @@ class ProxyToolkit : public Toolkit {
   ProxyToolkit(Toolkit& inner, TickRecord& rec, Clock now, TickPaint paint)
       : inner_(inner), rec_(rec), now_(now), paint_(paint) {}
   virtual ~ProxyToolkit() = default;
-  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) final {
+  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                            NativeWindow* owner) final {
     // The event proxies outlive the windows: a destroyed window may still be unwinding through one.
     events_.push_back(std::make_unique<TimingEvents>(events, inner_, rec_, now_, paint_));
-    return WrapWindow(layout, inner_.BuildWindow(layout, *events_.back()));
+    NativeWindow* innerOwner = owner ? static_cast<ForwardingWindow*>(owner)->Inner() : nullptr;
+    return WrapWindow(layout, inner_.BuildWindow(layout, *events_.back(), innerOwner));
   }
   void PumpEvents() override { inner_.PumpEvents(); }
   int Run() override { return inner_.Run(); }
@@ -146,9 +153,7 @@ class StampingScreen final : public ScreenServices {
     if (current_) current_->cursor = now_();
     return ok;
   }
-  void SetTopmost(NativeWindow& window, bool onTop) override {
-    inner_.SetTopmost(static_cast<ForwardingWindow&>(window).Inner(), onTop);
-  }
+  bool MovePointer(ScreenPoint point) override { return inner_.MovePointer(point); }
 
  private:
   class Context final : public ScreenContext {

@@ -10,6 +10,9 @@ namespace {
 
 constexpr std::int16_t kTrue = -1;
 constexpr std::int16_t kEnterKey = 13;
+constexpr std::int16_t kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40;
+constexpr std::int16_t kShiftMask = 1, kAltMask = 4;
+constexpr std::int32_t kBigStep = 10;
 
 // The stored colour back as a 32-bit signed integer: nearest, halves to even (the default rounding mode).
 std::int32_t ToColorInteger(double value) { return static_cast<std::int32_t>(std::nearbyint(value)); }
@@ -54,7 +57,8 @@ void Form1::Timer1_Timer() {
 void Form1::Text2_KeyPress(std::int16_t& KeyAscii) {
   if (KeyAscii != kEnterKey) return;
   if (GetText(Text2) == u"/info") {
-    aboutBox_().Show();
+    // Above the main window, which may be on top of every other window, and not blocking it.
+    aboutBox_().Show(this);
     return;
   }
   SetTimerEnabled(Timer1, false);
@@ -69,8 +73,30 @@ void Form1::Text2_KeyPress(std::int16_t& KeyAscii) {
     // Replacing the clipboard's text replaces every format it held. A clipboard that stays busy is
     // given up quietly: the text is already in the entry box.
     if (Clip == kTrue) Sys().Forms().SetClipboardText(ColorText);
+    // Said once, also when the text came out as the box held it (no change to hear then).
+    Announce(Text2, ColorText);
   }
   SetTimerEnabled(Timer1, true);
+}
+
+// Alt+arrow moves the pointer one pixel, Alt+Shift+arrow ten, to hit an exact pixel; the arrows keep
+// their meaning in the box otherwise. Where the pointer cannot be moved (Wayland) the keys do nothing.
+void Form1::Text2_KeyDown(std::int16_t& KeyCode, std::int16_t Shift) {
+  if ((Shift & ~kShiftMask) != kAltMask) return;
+  std::int32_t dx = 0, dy = 0;
+  switch (KeyCode) {
+    case kKeyLeft: dx = -1; break;
+    case kKeyRight: dx = 1; break;
+    case kKeyUp: dy = -1; break;
+    case kKeyDown: dy = 1; break;
+    default: return;
+  }
+  KeyCode = 0;
+  const std::int32_t step = (Shift & kShiftMask) ? kBigStep : 1;
+  // From where the pointer is now, not from the last tick: two steps within one tick make two pixels.
+  ScreenPoint at;
+  if (!Sys().Screen().CursorPos(at)) return;
+  Sys().Screen().MovePointer({at.x + dx * step, at.y + dy * step});
 }
 
 void Form1::Text2_Change() {
@@ -81,7 +107,7 @@ void Form1::Text2_Change() {
 }
 
 void Form1::Check1_Click() {
-  if (NativeWindow* window = Native()) Sys().Screen().SetTopmost(*window, CheckValue(Check1) == 1);
+  if (NativeWindow* window = Native()) window->SetTopmost(CheckValue(Check1) == 1);
   SetFocus(Text2);
 }
 
@@ -94,6 +120,10 @@ void Form1::OnUnload(std::int16_t& cancel) { Form_Unload(cancel); }
 
 void Form1::OnKeyPress(int control, std::int16_t& keyAscii) {
   if (control == Text2) Text2_KeyPress(keyAscii);
+}
+
+void Form1::OnKeyDown(int control, std::int16_t& keyCode, std::int16_t shift) {
+  if (control == Text2) Text2_KeyDown(keyCode, shift);
 }
 
 void Form1::OnChange(int control) {

@@ -1,6 +1,7 @@
 // The main window: samples the pixel under the cursor every 10 ms into a swatch and the coordinate box,
-// captures it into the entry box (and the clipboard with "-c") on Enter, previews a typed "#RRGGBB",
-// keeps itself on top on request and keeps the keyboard focus in the entry box.
+// captures it into the entry box (and the clipboard with "-c") on Enter and has a screen reader say it,
+// previews a typed "#RRGGBB", keeps itself on top on request, keeps the keyboard focus in the entry box,
+// and steps the pointer by one pixel (ten with Shift) on Alt+arrow.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +44,7 @@ class Form1 : public Form {
   void Form_GotFocus();
   void Timer1_Timer();
   void Text2_KeyPress(std::int16_t& KeyAscii);
+  void Text2_KeyDown(std::int16_t& KeyCode, std::int16_t Shift);
   void Text2_Change();
   void Check1_Click();
   void Picture1_GotFocus();
@@ -51,6 +53,7 @@ class Form1 : public Form {
   void OnLoad() override;
   void OnUnload(std::int16_t& cancel) override;
   void OnKeyPress(int control, std::int16_t& keyAscii) override;
+  void OnKeyDown(int control, std::int16_t& keyCode, std::int16_t shift) override;
   void OnChange(int control) override;
   void OnClick(int control) override;
   void OnGotFocus(int control) override;

@@ -25,12 +25,21 @@ WindowLayout Form1Layout() {
 
   w.controls[Check1] = {.kind = ControlKind::CheckBox, .name = "Check1", .caption = u"常に手前に表示",
                         .left = 960, .top = 480, .width = 1575, .height = 255, .tabIndex = 4};
-  w.controls[Text1] = {.kind = ControlKind::TextBox, .name = "Text1",
-                       .left = 3120, .top = 480, .width = 855, .height = 270, .tabIndex = 2};
-  w.controls[Text2] = {.kind = ControlKind::TextBox, .name = "Text2",
-                       .left = 960, .top = 120, .width = 3135, .height = 270, .tabIndex = 1};
-  w.controls[Picture1] = {.kind = ControlKind::PictureBox, .name = "Picture1",
-                          .left = 120, .top = 120, .width = 735, .height = 735, .tabIndex = 0};
+  auto& text1 = w.controls[Text1];
+  text1 = {.kind = ControlKind::TextBox, .name = "Text1",
+           .left = 3120, .top = 480, .width = 855, .height = 270, .tabIndex = 2};
+  text1.labelledBy = Label1;
+  text1.live = true;
+  auto& text2 = w.controls[Text2];
+  text2 = {.kind = ControlKind::TextBox, .name = "Text2",
+           .left = 960, .top = 120, .width = 3135, .height = 270, .tabIndex = 1};
+  text2.accessibleName = u"色コード";
+  auto& picture1 = w.controls[Picture1];
+  picture1 = {.kind = ControlKind::PictureBox, .name = "Picture1",
+              .left = 120, .top = 120, .width = 735, .height = 735, .tabIndex = 0};
+  picture1.accessibleName = u"色見本";  // until the first sample names it by its colour
+  picture1.namedByColor = true;
+  picture1.live = true;
 
   auto& timer1 = w.controls[Timer1];
   timer1 = {.kind = ControlKind::Timer, .name = "Timer1"};

@@ -14,14 +14,14 @@ Form::~Form() = default;
 
 Platform& Form::Sys() { return app_.Sys(); }
 
-void Form::Load() {
+void Form::Load(Form* owner) {
   for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
     const ControlLayout& c = layout_.controls[i];
     knownText_[i] = c.kind == ControlKind::TextBox ? c.caption : Text();
     timerEnabled_[i] = c.kind == ControlKind::Timer && c.enabled;
   }
   // The controls exist before the load handler runs, and the handler may already show the window.
-  native_ = Sys().Forms().BuildWindow(layout_, *this);
+  native_ = Sys().Forms().BuildWindow(layout_, *this, owner ? owner->native_.get() : nullptr);
   app_.WindowLoaded();
   for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
     if (timerEnabled_[i]) ApplyTimer(static_cast<int>(i));
@@ -29,9 +29,9 @@ void Form::Load() {
   OnLoad();
 }
 
-void Form::Show() {
+void Form::Show(Form* owner) {
   if (!native_) {
-    Load();
+    Load(owner);
     if (!native_) return;  // the load handler unloaded the window again
   }
   native_->Show();
@@ -85,6 +85,10 @@ void Form::SetTimerEnabled(int control, bool enabled) {
 
 bool Form::TimerEnabled(int control) const { return timerEnabled_[control]; }
 
+void Form::Announce(int control, const Text& text) {
+  if (native_) native_->Announce(control, text);
+}
+
 void Form::ApplyTimer(int control) {
   const bool run = timerEnabled_[control] && HasTimerHandler(control);
   native_->SetTimer(control, run, layout_.controls[control].intervalMs);
@@ -92,6 +96,10 @@ void Form::ApplyTimer(int control) {
 
 void Form::KeyPress(int control, std::int16_t& keyAscii) {
   if (native_) OnKeyPress(control, keyAscii);
+}
+
+void Form::KeyDown(int control, std::int16_t& keyCode, std::int16_t shift) {
+  if (native_) OnKeyDown(control, keyCode, shift);
 }
 
 void Form::TextChanged(int control) {

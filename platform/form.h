@@ -22,8 +22,9 @@ class Form : private WindowEvents {
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
-  // Shows the window without an owner and without blocking; loads it first when it is not loaded.
-  void Show();
+  // Shows the window without blocking; loads it first when it is not loaded. A window loaded by a Show
+  // with an owner is kept above that window (the owner is fixed when the window is built).
+  void Show(Form* owner = nullptr);
   // Runs the unload handler and destroys the window; the instance stays for a later Show.
   void Unload();
   bool Loaded() const { return native_ != nullptr; }
@@ -42,11 +43,15 @@ class Form : private WindowEvents {
   void SetFocus(int control);
   void SetTimerEnabled(int control, bool enabled);
   bool TimerEnabled(int control) const;
+  // A screen reader, if one runs, says text once as news from this control.
+  void Announce(int control, const Text& text);
 
   // Handlers; the window class overrides those it has.
   virtual void OnLoad() = 0;
   virtual void OnUnload(std::int16_t& cancel) = 0;
   virtual void OnKeyPress(int control, std::int16_t& keyAscii) = 0;
+  // An arrow key (37..40) in a text box, with the Shift (1), Ctrl (2) and Alt (4) mask; 0 swallows it.
+  virtual void OnKeyDown(int control, std::int16_t& keyCode, std::int16_t shift) = 0;
   virtual void OnChange(int control) = 0;
   virtual void OnClick(int control) = 0;
   virtual void OnGotFocus(int control) = 0;
@@ -55,8 +60,9 @@ class Form : private WindowEvents {
   virtual bool HasTimerHandler(int control) const = 0;
 
  private:
-  void Load();
+  void Load(Form* owner);
   void KeyPress(int control, std::int16_t& keyAscii) override;
+  void KeyDown(int control, std::int16_t& keyCode, std::int16_t shift) override;
   void TextChanged(int control) override;
   void Click(int control) override;
   void GotFocus(int control) override;

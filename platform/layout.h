@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,14 @@ struct ControlLayout {
   bool showsIcon = false; // picture box showing the program icon at its top left
   bool isDefault = false; // command button pressed by Enter when no other button has the focus
   bool isCancel = false;  // command button pressed by Esc
+  // What assistive technology (a screen reader) is told. A control that lies wholly outside the client
+  // area is hidden from it; a window is a frame, or a dialog with the FixedDialog border.
+  Text accessibleName;     // the name of a control without a caption of its own (text and picture boxes)
+  int labelledBy = -1;     // the label control whose caption names this control instead; -1: none
+  bool namedByColor = false;  // picture box: named by its colour, ColorName(), once it has one
+  // Changes many times a second (the pointer's coordinates, the swatch): reported to assistive
+  // technology coalesced, a few times a second at most, and only after a live text box changed.
+  bool live = false;
 };
 
 enum class BorderStyle { FixedSingle, FixedDialog };
@@ -64,6 +73,19 @@ struct WindowLayout {
   bool showInTaskbar = true;
   std::vector<ControlLayout> controls;  // a control's index here is its id
 };
+
+// A colour value's name for assistive technology: "#" and two upper-case hexadecimal digits each for red,
+// green and blue, as a capture writes it ("#0A00AB" for 0x00AB000A).
+inline Text ColorName(ColorValue c) {
+  constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  Text name = u"#";
+  for (int shift : {0, 8, 16}) {
+    const unsigned byte = (c >> shift) & 0xFFu;
+    name += kDigits[byte >> 4];
+    name += kDigits[byte & 0xFu];
+  }
+  return name;
+}
 
 // Logical pixels are pixels at this many dots per inch; Qt lays windows out in them.
 inline constexpr int kLogicalDpi = 96;

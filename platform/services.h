@@ -19,6 +19,10 @@ class WindowEvents {
  public:
   // A character key typed into a text box, before the box handles it. Set keyAscii to 0 to swallow it.
   virtual void KeyPress(int control, std::int16_t& keyAscii) = 0;
+  // An arrow key went down in a text box, before the box handles it: keyCode 37 left, 38 up, 39 right,
+  // 40 down; shift holds 1 for Shift, 2 for Ctrl and 4 for Alt. Set keyCode to 0 to swallow the key.
+  // Raised for these four keys only; they type no character, so no KeyPress follows.
+  virtual void KeyDown(int control, std::int16_t& keyCode, std::int16_t shift) = 0;
   // The user typed, deleted or pasted in a text box, also when the text came out the same. A notice
   // that comes while SetText runs is taken as that set's echo.
   virtual void TextChanged(int control) = 0;
@@ -37,20 +41,30 @@ class WindowEvents {
 class NativeWindow {
  public:
   virtual ~NativeWindow() = default;
-  virtual void Show() = 0;  // visible at once, not modal, no owner
+  virtual void Show() = 0;  // visible at once, not modal; above its owner when it has one
   virtual void SetCaption(int control, const Text& caption) = 0;  // kWindowItself: the title bar
   virtual Text GetText(int control) const = 0;
   virtual void SetText(int control, const Text& text) = 0;
   virtual void SetBackColor(int control, ColorValue color) = 0;
   virtual int CheckValue(int control) const = 0;  // 0 unchecked, 1 checked, 2 greyed
   virtual void SetFocus(int control) = 0;
+  // Above all windows that are not topmost, or back among them; keeps place and size, stays shown.
+  virtual void SetTopmost(bool onTop) = 0;
   // Enabling starts a fresh interval; ticks come from the event loop only.
   virtual void SetTimer(int control, bool enabled, int intervalMs) = 0;
+  // A screen reader, when one runs, says text once as news from this control (a capture), without
+  // moving the focus. Nothing is done when no assistive technology runs.
+  virtual void Announce(int control, const Text& text) = 0;
 };
 
 class Toolkit {
  public:
-  virtual std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) = 0;
+  // owner: null for a window of its own; else a window of this toolkit that outlives the new one. An
+  // owned window is kept above its owner (a transient dialog on X11, an owned window on Windows) without
+  // blocking it, keeps the taskbar button its layout asks for, and hands the activation back to its
+  // owner when it is destroyed while active.
+  virtual std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                                    NativeWindow* owner) = 0;
   // Handles every window event that is already waiting, then returns.
   virtual void PumpEvents() = 0;
   virtual int Run() = 0;   // the event loop; returns the exit status after Quit
@@ -84,8 +98,9 @@ class ScreenServices {
   // The cursor position in physical screen pixels from the top left of the primary monitor, so monitors
   // left of or above it give negative coordinates; false when it cannot be read.
   virtual bool CursorPos(ScreenPoint& point) = 0;
-  // Above all windows that are not topmost, or back among them; keeps place and size, stays shown.
-  virtual void SetTopmost(NativeWindow& window, bool onTop) = 0;
+  // Moves the pointer to a point in the coordinates CursorPos gives (the system keeps it on the screen);
+  // false where a client cannot move the pointer (Wayland) or the move failed.
+  virtual bool MovePointer(ScreenPoint point) = 0;
 
  protected:
   ~ScreenServices() = default;

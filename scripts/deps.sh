@@ -11,7 +11,8 @@ test_pkgs=(googletest libgtest-dev xvfb openbox xdotool xclip x11-utils x11-xser
            binutils-mingw-w64-x86-64 wine64 icoutils
            dpkg-dev file desktop-file-utils appstream groff-base unzip lintian
            libxcb-xtest0-dev xrestop strace
-           pipewire pipewire-bin wireplumber xdg-desktop-portal dbus dbus-bin python3-dbus python3-gi)
+           pipewire pipewire-bin wireplumber xdg-desktop-portal dbus dbus-bin python3-dbus python3-gi
+           xfwm4 at-spi2-core python3-pyatspi)
 pkgs=("${run_pkgs[@]}")
 [ "$what" = test ] && pkgs+=("${test_pkgs[@]}")
 

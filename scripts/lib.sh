@@ -13,8 +13,9 @@
 #   on_exit COMMAND...             runs COMMAND when the script exits; the last registered runs first
 #   stop PID...                    ends those PIDs that are children of this shell: SIGCONT, SIGTERM, SIGKILL after 5 s
 #   stop_at_exit PID...            stops PIDs (as stop does) when the script exits
-#   start_x [SCREEN [FIRST LAST]]  Xvfb (SCREEN 1280x800x24) on a free display FIRST..LAST (91..140) and openbox,
-#                                  DISPLAY and XDG_RUNTIME_DIR exported; both stop when the script exits
+#   start_x [SCREEN [FIRST LAST]]  Xvfb (SCREEN 1280x800x24) on a free display FIRST..LAST (91..140) and openbox
+#                                  (xfwm4 with TINTVALE_WM=xfwm4), DISPLAY and XDG_RUNTIME_DIR exported; both stop
+#                                  when the script exits
 #   wine_start                     the Wine prefix ($WINEPREFIX, default build/wineprefix) and a persistent
 #                                  wineserver; TINTVALE_WINE names the loader; stops the server at exit unless
 #                                  TINTVALE_WINE_KEEP is set (a parent script owns it)
@@ -117,9 +118,13 @@ start_x() {
   done
   [ -n "$xvfb" ] || die "no free display number in $first..$last"
   export DISPLAY=:$n
-  openbox --sm-disable >/dev/null 2>&1 &
+  # TINTVALE_WM=xfwm4 starts xfwm4 instead, which needs a session bus (its settings come through xfconf).
+  case ${TINTVALE_WM:-openbox} in
+    xfwm4) xfwm4 --compositor=off --sm-client-disable >/dev/null 2>&1 & ;;
+    *) openbox --sm-disable >/dev/null 2>&1 & ;;
+  esac
   stop_at_exit $!
-  wait_for 20 _lib_wm_up || die "openbox did not start"
+  wait_for 20 _lib_wm_up || die "${TINTVALE_WM:-openbox} did not start"
   if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
     XDG_RUNTIME_DIR=$(mktemp -d /tmp/tintvale-xdg.XXXXXX)
     export XDG_RUNTIME_DIR

@@ -32,7 +32,10 @@ stop_at_exit "$prog"
 on_die cat "$out/program.log"
 window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$prog" | head -1)
 [ -n "$window" ] || die "the program showed no window"
+# The user's Enter goes to the focused window: the soak starts once the program's is active.
+active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+wait_for 10 active || die "the program's window did not become active"
 
 soak_user "$seconds" & user=$!
 stop_at_exit "$user"

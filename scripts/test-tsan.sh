@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
 scripts/deps.sh test
-cmake --preset linux-tsan -DTINTVALE_WERROR=ON >/dev/null
+cmake --preset linux-tsan >/dev/null
 cmake --build --preset linux-tsan -j "${JOBS:-2}"
 
 reports=$(mktemp -d)

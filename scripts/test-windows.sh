@@ -9,9 +9,9 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 jobs=$(nproc)
 
-cmake --preset win32 -DTINTVALE_WERROR=ON >/dev/null
+cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
-cmake --preset win64 -DTINTVALE_WERROR=ON >/dev/null
+cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$jobs"
 
 exe=build/win32/tintvale.exe

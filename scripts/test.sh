@@ -1,46 +1,61 @@
 #!/usr/bin/env bash
-# Builds every configuration and runs all of Tintvale's tests: the core tests on the fake backend, the Qt
-# program under Xvfb + openbox with real X clients, the program on headless GNOME (mutter), the Windows
-# build under Wine, the Debian package, the whole suite again under AddressSanitizer +
-# UndefinedBehaviorSanitizer with the Linux fault checks, the Wayland screen path under ThreadSanitizer,
-# the fuzzers for a bounded time and a one-minute soak of the real program on Linux and under Wine.
-set -euo pipefail
+# Builds every configuration and runs all of Tintvale's tests, in the tiers the README lists: the core
+# tests on the fake backend with the Qt program under Xvfb + openbox and the Wayland screen path on a test
+# portal; the Windows build under Wine; the Debian package; the sanitizers with the fault checks; the
+# fuzzers for a bounded time; a one-minute soak of the real program on Linux and under Wine; and the
+# program on headless GNOME (mutter), its portal and PipeWire. Every tier runs, also after one has failed;
+# the last line counts them.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh test
+scripts/deps.sh test || exit 1
 
-step() { printf '\n==== %s\n' "$*"; }
+passed=0 failed=0 failed_names=()
+# tier NUMBER NAME COMMAND...: one tier, as the README numbers it; a tier is a sequence of steps.
+tier() {
+  local number=$1 name=$2 start=$SECONDS
+  shift 2
+  printf '\n==== %s. %s\n' "$number" "$name"
+  if "$@"; then
+    passed=$((passed + 1))
+    printf '==== %s. %s: passed in %d s\n' "$number" "$name" $((SECONDS - start))
+  else
+    failed=$((failed + 1))
+    failed_names+=("$number. $name")
+    printf '==== %s. %s: FAILED after %d s\n' "$number" "$name" $((SECONDS - start))
+  fi
+}
 
-jobs=$(nproc)
-step "Linux build and tests (fake backend, Qt under Xvfb)"
-cmake --preset ci
-cmake --build --preset ci -j "$jobs"
-scripts/with-x.sh ctest --preset ci -j 1
+linux() {
+  cmake --preset ci &&
+    cmake --build --preset ci -j "$(nproc)" &&
+    scripts/with-x.sh ctest --preset ci -j 1
+}
+sanitizers() {
+  local status=0
+  scripts/test-asan.sh || status=1
+  echo "---- fault checks (a clipboard manager that stops answering, no file written), sanitizer build"
+  bench/faults.sh build/linux-asan || status=1
+  echo "---- ThreadSanitizer: the Wayland screen path (portal and PipeWire thread)"
+  scripts/test-tsan.sh || status=1
+  return $status
+}
+soaks() {
+  local status=0
+  TINTVALE_PROGRAM=build/ci/tintvale scripts/soak.sh "${TINTVALE_SOAK_SECONDS:-60}" || status=1
+  scripts/soak-wine.sh "${TINTVALE_SOAK_SECONDS:-60}" || status=1
+  return $status
+}
 
-step "GNOME: the program on headless mutter, its portal and PipeWire"
-scripts/test-gnome.sh build/ci
-
-step "Windows builds and tests under Wine"
-scripts/test-windows.sh
-
-step "Debian package and Windows zip"
-scripts/test-package.sh
-
-step "Sanitizers"
-scripts/test-asan.sh
-
-step "Fault checks (clipboard manager that stops answering, no file written), sanitizer build"
-bench/faults.sh build/linux-asan
-
-step "ThreadSanitizer: the Wayland screen path (portal and PipeWire thread)"
-scripts/test-tsan.sh
-
-step "Fuzzers"
-scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
-
-step "Soak, Linux and Windows"
-TINTVALE_PROGRAM=build/ci/tintvale scripts/soak.sh "${TINTVALE_SOAK_SECONDS:-60}"
-scripts/soak-wine.sh "${TINTVALE_SOAK_SECONDS:-60}"
+tier 1 "Linux: core tests on the fake backend, the Qt program under Xvfb, the Wayland screen path on a test portal" linux
+tier 2 "Windows builds and tests under Wine" scripts/test-windows.sh
+tier 3 "Debian package and Windows zip" scripts/test-package.sh
+tier 4 "Sanitizers and fault checks" sanitizers
+tier 5 "Fuzzers" scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
+tier 6 "Soaks, Linux and Windows" soaks
+tier 7 "GNOME: the program on headless mutter 43, its portal and PipeWire" scripts/test-gnome.sh build/ci
 
 echo
-echo "tiers: 9 passed, 0 failed"
+for name in "${failed_names[@]}"; do echo "failed tier: $name"; done
+echo "tiers: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

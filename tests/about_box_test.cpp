@@ -70,6 +70,25 @@ TEST_F(AboutBox, LoadReplacesEveryPlaceholderWithTheTitleAndVersion) {
   EXPECT_EQ(Show(kContactLine).rfind("Mail: ", 0), 0u);
 }
 
+TEST_F(AboutBox, IsBuiltAboveTheMainWindowEveryTimeItLoads) {
+  Start();
+  TypeInfo();
+  ASSERT_TRUE(About()->owner);
+  EXPECT_EQ(About()->owner, main);
+  fake::User(About()).Click(cmdOK);
+  TypeInfo();
+  EXPECT_EQ(sys.toolkit.WindowsBuilt("frmAbout"), 2);
+  EXPECT_EQ(About()->owner, main);
+  EXPECT_FALSE(main->owner);
+  // Not blocking: the main window still samples and captures while the box is open.
+  sys.screen.PaintAll(0x030201);
+  sys.toolkit.Advance(10);
+  fake::User(main).Replace(Text2, u"");
+  fake::User(main).Type(Text2, u"\r");
+  EXPECT_EQ(main->texts[Text2], u"#010203");
+  EXPECT_TRUE(About()->Alive());
+}
+
 TEST_F(AboutBox, SecondInfoShowsTheSameWindowWithoutLoadingAgain) {
   Start();
   TypeInfo();

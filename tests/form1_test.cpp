@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "about_box/frm_about.h"
 #include "main_window/program.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/utf8.h"
@@ -318,11 +319,11 @@ TEST_F(MainWindow, CheckBoxSwitchesTopmostAndHandsTheFocusBack) {
   user().Click(Check1);
   user().Focus(Check1);
   user().Click(Check1);
-  EXPECT_EQ(sys.screen.topmostCalls, (std::vector<bool>{true, false}));
+  EXPECT_EQ(w->topmostCalls, (std::vector<bool>{true, false}));
   EXPECT_EQ(w->focus, Text2);
   w->checkValues[Check1] = 2;  // greyed counts as not on top
   w->events->Click(Check1);
-  EXPECT_EQ(sys.screen.topmostCalls.back(), false);
+  EXPECT_EQ(w->topmostCalls.back(), false);
 }
 
 TEST_F(MainWindow, ClosingReleasesTheScreenClosesTheAboutBoxAndEndsTheProgram) {
@@ -342,6 +343,123 @@ TEST_F(MainWindow, ClosingReleasesTheScreenClosesTheAboutBoxAndEndsTheProgram) {
       EXPECT_TRUE(fresh.toolkit.Window("frmAbout")->destroyed);
     }
   }
+}
+
+TEST_F(MainWindow, AltArrowStepsThePointerFromWhereItIsAndOnlyAltArrowIsTaken) {
+  constexpr std::int16_t kLeft = 37, kUp = 38, kRight = 39, kDown = 40;
+  constexpr std::int16_t kShift = 1, kCtrl = 2, kAlt = 4;
+  struct Row {
+    const char* keys;
+    std::int16_t key, shift;
+    ScreenPoint to;    // from 100,200
+    bool boxGetsIt;    // the box's own meaning (caret, selection) stays
+  } rows[] = {
+      {"Alt+Left", kLeft, kAlt, {99, 200}, false},
+      {"Alt+Right", kRight, kAlt, {101, 200}, false},
+      {"Alt+Up", kUp, kAlt, {100, 199}, false},
+      {"Alt+Down", kDown, kAlt, {100, 201}, false},
+      {"Alt+Shift+Left", kLeft, kAlt | kShift, {90, 200}, false},
+      {"Alt+Shift+Down", kDown, kAlt | kShift, {100, 210}, false},
+      {"Left", kLeft, 0, {100, 200}, true},
+      {"Shift+Right", kRight, kShift, {100, 200}, true},
+      {"Ctrl+Alt+Left (the desktop's own key)", kLeft, kCtrl | kAlt, {100, 200}, true},
+      {"Ctrl+Left", kLeft, kCtrl, {100, 200}, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.keys);
+    FakePlatform fresh;
+    Program p(fresh);
+    p.Start();
+    auto win = fresh.toolkit.Window("Form1");
+    fresh.screen.MoveCursor(100, 200);
+    fake::User(win).Arrow(Text2, row.key, row.shift);
+    ScreenPoint now;
+    fresh.screen.CursorPos(now);
+    EXPECT_EQ(now.x, row.to.x);
+    EXPECT_EQ(now.y, row.to.y);
+    EXPECT_EQ(fresh.screen.moves.size(), row.boxGetsIt ? 0u : 1u);
+    EXPECT_EQ(win->boxKeys.size(), row.boxGetsIt ? 1u : 0u);
+    EXPECT_TRUE(win->texts[Text2].empty());  // an arrow types nothing
+  }
+}
+
+TEST_F(MainWindow, TwoStepsWithinOneTickMoveTwoPixelsAndTheNextTickSamplesThere) {
+  Start();
+  sys.screen.MoveCursor(50, 50);
+  Tick();
+  sys.screen.Paint(52, 50, 0x00FF00);
+  user().Arrow(Text2, 39, 4);
+  user().Arrow(Text2, 39, 4);  // before any tick: the step starts from the pointer, not the last sample
+  Tick();
+  EXPECT_EQ(w->texts[Text1], u"52\t50");
+  EXPECT_EQ(w->backColors[Picture1], 0x00FF00u);
+}
+
+TEST_F(MainWindow, WherePointerCannotBeMovedAltArrowDoesNothingAtAll) {
+  sys.screen.RefuseMoves(true);  // a Wayland session
+  Start();
+  sys.screen.MoveCursor(10, 10);
+  user().Replace(Text2, u"#12");
+  user().Arrow(Text2, 37, 4);
+  user().Arrow(Text2, 40, 5);
+  ScreenPoint now;
+  sys.screen.CursorPos(now);
+  EXPECT_EQ(now.x, 10);
+  EXPECT_EQ(now.y, 10);
+  EXPECT_TRUE(w->boxKeys.empty());  // not passed on to the box either: the caret stays
+  EXPECT_EQ(Entry(), u"#12");
+  EXPECT_TRUE(w->announcements.empty());
+}
+
+TEST_F(MainWindow, AltArrowAtTheScreensEdgeStopsThere) {
+  sys.screen.Bounds({0, 0}, {1279, 799});
+  Start();
+  sys.screen.MoveCursor(3, 798);
+  user().Arrow(Text2, 37, 5);  // ten to the left from 3
+  user().Arrow(Text2, 40, 4);
+  user().Arrow(Text2, 40, 4);
+  Tick();
+  EXPECT_EQ(w->texts[Text1], u"0\t799");
+}
+
+TEST_F(MainWindow, EachCaptureIsAnnouncedOnceWithItsTextAndNothingElseIs) {
+  sys.screen.PaintAll(0xAB000A);
+  Start(u"-d");
+  Tick();
+  user().Type(Text2, u"\r");
+  user().Type(Text2, u"\r");  // the same pixel again: the text does not change, the capture is still said
+  EXPECT_EQ(w->announcements, (std::vector<std::pair<int, Text>>{{Text2, u"10,0,171"}, {Text2, u"10,0,171"}}));
+  w->announcements.clear();
+  user().Replace(Text2, u"#FF8800");  // a typed colour is the user's own text
+  user().Replace(Text2, u"/info");
+  user().Type(Text2, u"\r");
+  EXPECT_TRUE(w->announcements.empty());
+  user().Replace(Text2, u"");
+  user().Type(Text2, u"\r");  // resumes sampling
+  w->announcements.clear();
+  sys.screen.FailReads(true);
+  sys.toolkit.Advance(20);
+  user().Type(Text2, u"\r");  // nothing captured from a failed read: nothing to say
+  EXPECT_TRUE(w->announcements.empty());
+}
+
+TEST_F(MainWindow, EveryTextAndPictureBoxHasANameForScreenReaders) {
+  for (const WindowLayout& layout : {Form1Layout(), FrmAboutLayout()}) {
+    for (const ControlLayout& c : layout.controls) {
+      if (c.kind != ControlKind::TextBox && c.kind != ControlKind::PictureBox) continue;
+      SCOPED_TRACE(layout.name + "." + c.name);
+      if (c.labelledBy >= 0) {
+        const ControlLayout& label = layout.controls.at(static_cast<std::size_t>(c.labelledBy));
+        EXPECT_EQ(label.kind, ControlKind::Label);
+        EXPECT_FALSE(label.caption.empty());
+      } else {
+        EXPECT_FALSE(c.accessibleName.empty());
+      }
+    }
+  }
+  EXPECT_EQ(Form1Layout().controls[Text1].labelledBy, Label1);
+  EXPECT_EQ(ColorName(0xAB000A), u"#0A00AB");
+  EXPECT_EQ(ColorName(0xFFFFFF), u"#FFFFFF");
 }
 
 }  // namespace

@@ -40,21 +40,27 @@ class FakeWindow : public NativeWindow {
     w_->focus = control;
     if (w_->events) w_->events->GotFocus(control);
   }
+  void SetTopmost(bool onTop) override { w_->topmostCalls.push_back(onTop); }
   void SetTimer(int control, bool enabled, int intervalMs) override {
     w_->timerRunning[control] = enabled;
     w_->timerInterval[control] = intervalMs;
     w_->timerDue[control] = toolkit_.now_ + intervalMs;
   }
+  void Announce(int control, const Text& text) override { w_->announcements.emplace_back(control, text); }
+
+  const std::shared_ptr<WindowState>& State() const { return w_; }
 
  private:
   std::shared_ptr<WindowState> w_;
   FakeToolkit& toolkit_;
 };
 
-std::unique_ptr<NativeWindow> FakeToolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
+std::unique_ptr<NativeWindow> FakeToolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                                     NativeWindow* owner) {
   auto w = std::make_shared<WindowState>();
   w->layout = layout;
   w->events = &events;
+  if (owner) w->owner = static_cast<FakeWindow*>(owner)->State();
   const std::size_t n = layout.controls.size();
   w->texts.resize(n);
   w->backColors.assign(n, kDefaultColor);
@@ -166,6 +172,12 @@ void User::Click(int control) {
   w_->events->Click(control);
 }
 
+void User::Arrow(int control, std::int16_t keyCode, std::int16_t shift) {
+  if (!w_->Alive()) return;
+  w_->events->KeyDown(control, keyCode, shift);
+  if (w_->Alive() && keyCode != 0) w_->boxKeys.push_back(keyCode);
+}
+
 void User::Focus(int control) {
   if (!w_->Alive()) return;
   w_->focus = control;
@@ -198,7 +210,13 @@ bool FakeScreen::CursorPos(ScreenPoint& point) {
   return true;
 }
 
-void FakeScreen::SetTopmost(NativeWindow& /*window*/, bool onTop) { topmostCalls.push_back(onTop); }
+
+bool FakeScreen::MovePointer(ScreenPoint point) {
+  moves.push_back(point);
+  if (refuseMoves_) return false;
+  cursor_ = {std::clamp(point.x, topLeft_.x, bottomRight_.x), std::clamp(point.y, topLeft_.y, bottomRight_.y)};
+  return true;
+}
 
 ColorValue FakeScreen::Read(std::int32_t x, std::int32_t y) {
   pixelReads++;

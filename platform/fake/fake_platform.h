@@ -34,6 +34,10 @@ struct WindowState {
   std::vector<int> timerInterval;
   std::vector<std::int64_t> timerDue;
   int backColorSets = 0;  // how often the backend was asked to change a colour to a new one
+  std::vector<bool> topmostCalls;
+  std::shared_ptr<WindowState> owner;  // the window it was built above, or null
+  std::vector<std::pair<int, Text>> announcements;  // control and text, in order
+  std::vector<std::int16_t> boxKeys;  // arrow keys that reached a text box's own handling (not swallowed)
 
   Text Caption(int control) const;  // the run-time caption, else the layout's
   bool Alive() const { return events != nullptr; }
@@ -48,6 +52,8 @@ class User {
   void Paste(int control, const Text& text);   // one change for the whole text, at the end
   void Replace(int control, const Text& text); // select all and paste
   void Click(int control);                     // check boxes toggle 0/1 first
+  // An arrow key (37..40) with the Shift (1), Ctrl (2), Alt (4) mask; the box takes it unless swallowed.
+  void Arrow(int control, std::int16_t keyCode, std::int16_t shift);
   void Focus(int control);                     // the control (or kWindowItself) takes the focus
   void Close();                                // the close box
  private:
@@ -58,18 +64,22 @@ class FakeScreen : public ScreenServices {
  public:
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
-  void SetTopmost(NativeWindow& window, bool onTop) override;
+  bool MovePointer(ScreenPoint point) override;
 
   void MoveCursor(std::int32_t x, std::int32_t y) { cursor_ = {x, y}; }
   void Paint(std::int32_t x, std::int32_t y, ColorValue c) { pixels_[{x, y}] = c; }
   void PaintAll(ColorValue c) { background_ = c, pixels_.clear(); }
   void FailReads(bool fail) { failReads_ = fail; }
   void RefuseScreen(bool refuse) { refuseScreen_ = refuse; }
+  // As on Wayland, where a client cannot move the pointer.
+  void RefuseMoves(bool refuse) { refuseMoves_ = refuse; }
+  // The screen's size: like an X server, a move past an edge stops at the edge.
+  void Bounds(ScreenPoint topLeft, ScreenPoint bottomRight) { topLeft_ = topLeft, bottomRight_ = bottomRight; }
 
   int acquired = 0;
   int released = 0;
   int pixelReads = 0;
-  std::vector<bool> topmostCalls;
+  std::vector<ScreenPoint> moves;  // where the pointer was asked to go, also when refused
 
  private:
   friend class FakeScreenContext;
@@ -79,11 +89,15 @@ class FakeScreen : public ScreenServices {
   ColorValue background_ = 0;
   bool failReads_ = false;
   bool refuseScreen_ = false;
+  bool refuseMoves_ = false;
+  ScreenPoint topLeft_{-32768, -32768};
+  ScreenPoint bottomRight_{32767, 32767};
 };
 
 class FakeToolkit : public Toolkit {
  public:
-  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override;
+  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                            NativeWindow* owner) override;
   void PumpEvents() override;
   int Run() override;
   void Quit() override { quitRequests++; }

@@ -16,6 +16,7 @@ class FormWidget : public GatheringWindow {
   explicit FormWidget(SinkPtr sink) : sink_(std::move(sink)) {}
   QPushButton* defaultButton = nullptr;
   QPushButton* cancelButton = nullptr;
+  bool dialog = false;  // a dialog to assistive technology, else a frame
 
  protected:
   void closeEvent(QCloseEvent* e) override;

@@ -1,9 +1,11 @@
 #include "platform/qt/picture_box.h"
 
+#include <QAccessible>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QtWidgets/qdrawutil.h>
 
+#include "platform/qt/accessibility.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/repaint_gathering.h"
@@ -12,7 +14,8 @@
 namespace tintvale::qt {
 
 PictureBox::PictureBox(QWidget* parent, bool showsIcon) : QWidget(parent), showsIcon_(showsIcon) {
-  setFocusPolicy(Qt::StrongFocus);
+  // In the tab order, but a click gives it no focus: a screen reader would follow the focus to it first.
+  setFocusPolicy(Qt::TabFocus);
   // Not marked opaque, although it paints every pixel: a repaint of the window's region leaves opaque
   // children out, and a tick's changes are repainted that way (see TickRepaints).
   if (showsIcon_) icon_ = ProgramQIcon().pixmap(IconImage::kSize, IconImage::kSize);
@@ -24,6 +27,14 @@ bool PictureBox::SetColor(ColorValue c) {
   // A new colour changes only the inside: the border is left as it is on the screen (the swatch
   // changes colour up to 100 times a second, and redrawing the border each time doubled its cost).
   RequestRepaint(this, Interior());
+  if (namedByColor_ && QAccessible::isActive()) {
+    if (reports_) {
+      reports_->NameChanged(this);
+    } else {
+      QAccessibleEvent event(this, QAccessible::NameChanged);
+      QAccessible::updateAccessibility(&event);
+    }
+  }
   return true;
 }
 

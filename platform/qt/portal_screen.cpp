@@ -85,17 +85,14 @@ std::unique_ptr<ScreenContext> PortalScreen::GetScreen() {
   return std::make_unique<PortalScreenContext>(*this);
 }
 
+bool PortalScreen::MovePointer(ScreenPoint /*point*/) { return false; }
+
 bool PortalScreen::CursorPos(ScreenPoint& point) {
   switch (mode_) {
     case Mode::kLive: return capture_->Pointer(point);
     case Mode::kFallback: return fallback_.CursorPos(point);
     default: return false;
   }
-}
-
-void PortalScreen::SetTopmost(NativeWindow& window, bool onTop) {
-  // The window itself is an X11 window (through XWayland), where the stay-above state works.
-  fallback_.SetTopmost(window, onTop);
 }
 
 void PortalScreen::BeginSession() {

@@ -1,7 +1,7 @@
 // Screen services on a Wayland desktop: the pointer and the pixels from the screen-cast portal's
 // PipeWire streams, started asynchronously when the screen is taken and ended when it is given back.
 // Until the streams deliver, reads fail; when live reading cannot work the fallback (X11 through
-// XWayland) answers instead and the user is told once. Always-on-top is the fallback's.
+// XWayland) answers instead and the user is told once.
 #pragma once
 
 #include <QObject>
@@ -27,7 +27,8 @@ class PortalScreen : public ScreenServices {
 
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
-  void SetTopmost(NativeWindow& window, bool onTop) override;
+  // A Wayland client cannot move the pointer: always false.
+  bool MovePointer(ScreenPoint point) override;
 
   // The live streams, or null (for the benchmark).
   PipeWireCapture* Capture() { return capture_.get(); }

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 
+#include "platform/qt/accessibility.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_window.h"
 #include "resources/icon.h"
@@ -17,12 +18,14 @@ QtToolkit::QtToolkit(QStringList arguments) : arguments_(std::move(arguments)) {
   QObject::connect(&sweep_, &QTimer::timeout, &sweep_, [this] { Sweep(); });
   // The runtime decides when the program ends (no window of it loaded), not Qt.
   QApplication::setQuitOnLastWindowClosed(false);
+  InstallAccessibility();
 }
 
 QtToolkit::~QtToolkit() { retired_.clear(); }
 
-std::unique_ptr<NativeWindow> QtToolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
-  return std::make_unique<QtWindow>(*this, layout, events);
+std::unique_ptr<NativeWindow> QtToolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                                     NativeWindow* owner) {
+  return std::make_unique<QtWindow>(*this, layout, events, static_cast<QtWindow*>(owner));
 }
 
 void QtToolkit::Retire(std::unique_ptr<QWidget> window) {

@@ -20,7 +20,8 @@ class QtToolkit : public Toolkit {
   explicit QtToolkit(QStringList arguments);
   ~QtToolkit();
 
-  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override;
+  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                            NativeWindow* owner) override;
   void PumpEvents() override;
   int Run() override;
   void Quit() override;

@@ -1,13 +1,16 @@
 #include "platform/qt/qt_window.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <utility>
 
+#include "platform/qt/accessibility.h"
 #include "platform/qt/form_widget.h"
 #include "platform/qt/line_shape.h"
 #include "platform/qt/picture_box.h"
@@ -17,10 +20,12 @@
 
 namespace tintvale::qt {
 
-QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events)
+QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events, QtWindow* owner)
     : toolkit_(toolkit),
       sink_(std::make_shared<Sink>(Sink{&events, &toolkit})),
-      form_(std::make_unique<FormWidget>(sink_)) {
+      form_(std::make_unique<FormWidget>(sink_)),
+      owner_(owner ? owner->Widget() : nullptr),
+      live_(std::make_unique<LiveReports>(form_.get())) {
   ShapeForm(layout);
   auto* focus = new FocusWatch(form_.get(), sink_);
   std::vector<std::pair<int, QWidget*>> tabOrder;
@@ -36,14 +41,41 @@ QtWindow::QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents&
     kinds_.push_back(c.kind);
   }
   SetTabOrder(std::move(tabOrder));
+  ShapeForAssistiveTechnology(layout);
+}
+
+void QtWindow::ShapeForAssistiveTechnology(const WindowLayout& layout) {
+  const QRect client(QPoint(0, 0), form_->size());
+  for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+    const ControlLayout& c = layout.controls[i];
+    auto* w = qobject_cast<QWidget*>(controls_[i]);
+    if (!w) continue;
+    // Placeholders below the client area are never seen; hidden, they are not offered as visible either.
+    if (!client.intersects(w->geometry())) w->hide();
+    if (!c.accessibleName.empty()) w->setAccessibleName(ToQString(c.accessibleName));
+    if (c.labelledBy >= 0) {
+      // The label's buddy: Qt names the box by the label's text and relates the two (labelled-by).
+      if (auto* label = qobject_cast<QLabel*>(controls_.at(static_cast<std::size_t>(c.labelledBy)))) {
+        label->setBuddy(w);
+      }
+    }
+    if (auto* picture = dynamic_cast<PictureBox*>(w); picture && c.namedByColor) {
+      picture->NameByColor(c.live ? live_.get() : nullptr);
+    }
+    if (auto* box = dynamic_cast<TextBox*>(w); box && c.live) box->MakeLive(live_.get());
+  }
+  announcer_ = new Announcer(form_.get());
 }
 
 void QtWindow::ShapeForm(const WindowLayout& layout) {
   FormWidget* form = form_.get();
   // Title, system menu and close box; no minimize or maximize box (window managers that honour the
   // Motif hints leave those buttons out).
-  form->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+  // An owned window is a dialog (_NET_WM_WINDOW_TYPE_DIALOG), kept above its owner as its transient (Show).
+  const Qt::WindowType type = owner_ ? Qt::Dialog : Qt::Window;
+  form->setWindowFlags(type | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                        Qt::WindowCloseButtonHint);
+  form->dialog = layout.border == BorderStyle::FixedDialog;
   form->setWindowTitle(ToQString(layout.caption));
   if (layout.showsIcon) form->setWindowIcon(ProgramQIcon());
   form->setFixedSize(TwipsToPixels(layout.clientWidth, kLogicalDpi),
@@ -158,7 +190,11 @@ QtWindow::~QtWindow() {
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     if (kinds_[i] == ControlKind::Timer) static_cast<QTimer*>(controls_[i])->stop();
   }
+  const bool wasActive = form_->isActiveWindow();
   form_->hide();
+  // The keyboard goes back to the owner: some window managers (xfwm4) give it to a closing window's
+  // transient parent, others to whatever they choose, or to nothing.
+  if (wasActive && owner_ && owner_->isVisible()) owner_->activateWindow();
   toolkit_.Retire(std::move(form_));
 }
 
@@ -168,6 +204,13 @@ void QtWindow::Show() {
     // setGeometry on a top-level widget places its client area, which is what the layout's origin means.
     form_->setGeometry(QRect(origin_, form_->size()));
     shownOnce_ = true;
+    // WM_TRANSIENT_FOR the owner, set on the native window before it is first mapped: window managers
+    // keep a transient above its parent, also when the parent is in the "above" layer. Set on the QWindow
+    // rather than by parenting the widget, so each window keeps its own life.
+    if (owner_) {
+      form_->winId();
+      if (QWindow* handle = form_->windowHandle()) handle->setTransientParent(owner_->windowHandle());
+    }
   }
   // A window first takes the focus at its lowest tab index, not at Qt's first child.
   if (!form_->focusWidget() && firstFocus_) firstFocus_->setFocus(Qt::TabFocusReason);
@@ -237,6 +280,17 @@ void QtWindow::SetFocus(int control) {
   }
 }
 
+void QtWindow::SetTopmost(bool onTop) {
+  QWidget* w = Widget();
+  Qt::WindowFlags flags = w->windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+  // In place: QWidget::setWindowFlags would hide the window and recreate it elsewhere. The QWindow's
+  // flags make Qt's xcb plugin send the _NET_WM_STATE request for the same mapped X window; the
+  // widget's own copy is only kept in step.
+  w->overrideWindowFlags(flags);
+  if (QWindow* handle = w->windowHandle()) handle->setFlags(flags);
+}
+
 void QtWindow::SetTimer(int control, bool enabled, int intervalMs) {
   auto* timer = qobject_cast<QTimer*>(controls_.at(control));
   if (!timer) return;
@@ -245,6 +299,10 @@ void QtWindow::SetTimer(int control, bool enabled, int intervalMs) {
   } else {
     timer->stop();
   }
+}
+
+void QtWindow::Announce(int /*control*/, const Text& text) {
+  if (QAccessible::isActive()) announcer_->Say(ToQString(text));
 }
 
 QWidget* WindowWidget(NativeWindow& window) { return static_cast<QtWindow&>(window).Widget(); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointer>
 #include <memory>
 #include <vector>
 
@@ -14,11 +15,13 @@ class QAbstractButton;
 
 namespace tintvale::qt {
 
+class Announcer;
 class FormWidget;
+class LiveReports;
 
 class QtWindow : public NativeWindow {
  public:
-  QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events);
+  QtWindow(QtToolkit& toolkit, const WindowLayout& layout, WindowEvents& events, QtWindow* owner);
   ~QtWindow() override;
 
   void Show() override;
@@ -28,7 +31,9 @@ class QtWindow : public NativeWindow {
   void SetBackColor(int control, ColorValue color) override;
   int CheckValue(int control) const override;
   void SetFocus(int control) override;
+  void SetTopmost(bool onTop) override;
   void SetTimer(int control, bool enabled, int intervalMs) override;
+  void Announce(int control, const Text& text) override;
 
   QWidget* Widget();
   QObject* Control(int control) { return controls_.at(control); }
@@ -50,6 +55,7 @@ class QtWindow : public NativeWindow {
   Built BuildLine(const ControlLayout& c);
   void RaiseClicks(QAbstractButton* button, int id);
   void SetTabOrder(std::vector<std::pair<int, QWidget*>> order);
+  void ShapeForAssistiveTechnology(const WindowLayout& layout);
 
   QtToolkit& toolkit_;
   SinkPtr sink_;
@@ -59,6 +65,9 @@ class QtWindow : public NativeWindow {
   QPoint origin_;
   bool shownOnce_ = false;
   QWidget* firstFocus_ = nullptr;  // the control with the lowest tab index
+  QPointer<QWidget> owner_;        // the window this one is kept above, or null
+  std::unique_ptr<LiveReports> live_;
+  Announcer* announcer_ = nullptr;  // owned by form_
 };
 
 }  // namespace tintvale::qt

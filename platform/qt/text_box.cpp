@@ -1,5 +1,6 @@
 #include "platform/qt/text_box.h"
 
+#include <QAccessible>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "platform/qt/accessibility.h"
 #include "platform/qt/panel_picture_style.h"
 #include "platform/qt/repaint_gathering.h"
 
@@ -42,6 +44,7 @@ TextBox::TextBox(QWidget* parent, SinkPtr sink, int id)
 
 void TextBox::SetBoxText(const QString& text) {
   if (text == BoxText()) return;
+  if (reports_ && QAccessible::isActive()) reports_->TextSet(this, BoxText());
   set_ = text;
   shown_ = text;
   shown_.replace(QLatin1Char('\t'), QChar(0x2002));
@@ -75,7 +78,38 @@ QString TextBox::BoxText() const {
   return now == shown_ ? set_ : now;
 }
 
+namespace {
+
+// The arrow keys' codes and the Shift, Ctrl and Alt mask of a key down.
+std::int16_t ArrowCode(int key) {
+  switch (key) {
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    default: return 0;
+  }
+}
+
+std::int16_t ShiftMask(Qt::KeyboardModifiers m) {
+  return static_cast<std::int16_t>((m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+                                   (m & Qt::AltModifier ? 4 : 0));
+}
+
+}  // namespace
+
 void TextBox::keyPressEvent(QKeyEvent* e) {
+  if (std::int16_t code = ArrowCode(e->key()); code != 0 && sink_->events) {
+    SinkPtr keep = sink_;
+    QPointer<TextBox> self(this);
+    const std::int16_t shift = ShiftMask(e->modifiers());
+    Raise(keep, [&](WindowEvents& ev) { ev.KeyDown(id_, code, shift); });
+    if (!keep->events || !self) return;
+    if (code == 0) {
+      e->accept();  // swallowed: Alt+arrow moved the pointer and must not move the caret as well
+      return;
+    }
+  }
   const QString chars = e->text();
   // Keys without a character (arrows, F keys, Delete's DEL) raise no KeyPress. Return, keypad Enter and
   // Ctrl+M all carry "\r" from X11.

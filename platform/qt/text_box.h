@@ -11,6 +11,8 @@
 
 namespace tintvale::qt {
 
+class LiveReports;
+
 class TextBox : public QLineEdit {
  public:
   TextBox(QWidget* parent, SinkPtr sink, int id);
@@ -20,6 +22,10 @@ class TextBox : public QLineEdit {
   // is still shown unedited, the box gives the text as it was set.
   void SetBoxText(const QString& text);
   QString BoxText() const;
+  // Its sets are reported to assistive technology through reports, coalesced; its line edit's own text
+  // events are held back (see accessibility.h).
+  void MakeLive(LiveReports* reports) { reports_ = reports; }
+  bool Live() const { return reports_ != nullptr; }
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
@@ -38,6 +44,7 @@ class TextBox : public QLineEdit {
   QString shown_;
   bool shaped_ = true;
   bool correcting_ = false;  // inside GiveCopiedTabs' own copy
+  LiveReports* reports_ = nullptr;
 };
 
 }  // namespace tintvale::qt

@@ -3,14 +3,11 @@
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
-#include <QWidget>
-#include <QWindow>
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <limits>
 
-#include "platform/qt/qt_forms.h"
 
 namespace tintvale::qt {
 namespace {
@@ -351,15 +348,20 @@ bool X11Screen::CursorPos(ScreenPoint& point) {
   return true;
 }
 
-void X11Screen::SetTopmost(NativeWindow& window, bool onTop) {
-  QWidget* w = WindowWidget(window);
-  Qt::WindowFlags flags = w->windowFlags();
-  flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
-  // In place: QWidget::setWindowFlags would hide the window and recreate it elsewhere. The QWindow's
-  // flags make Qt's xcb plugin send the _NET_WM_STATE request for the same mapped X window; the
-  // widget's own copy is only kept in step.
-  w->overrideWindowFlags(flags);
-  if (QWindow* handle = w->windowHandle()) handle->setFlags(flags);
+bool X11Screen::MovePointer(ScreenPoint point) {
+  if (!connection_ || xcb_connection_has_error(connection_) || pointerRoot_ == 0) return false;
+  // On the root the pointer was last seen on (CursorPos comes first), back from screen coordinates to the
+  // root's; the protocol's coordinates are 16-bit and the server keeps the pointer on the screen.
+  if (originRoot_ != pointerRoot_) return false;
+  auto onRoot = [](std::int64_t v) {
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int16_t>::min(),
+                                                              std::numeric_limits<std::int16_t>::max()));
+  };
+  const xcb_void_cookie_t cookie =
+      xcb_warp_pointer_checked(connection_, XCB_NONE, pointerRoot_, 0, 0, 0, 0,
+                               onRoot(std::int64_t{point.x} + origin_.x), onRoot(std::int64_t{point.y} + origin_.y));
+  XcbPtr<xcb_generic_error_t> error(xcb_request_check(connection_, cookie));
+  return !error;
 }
 
 }  // namespace tintvale::qt

@@ -1,6 +1,5 @@
-// Screen and window services on X11: the pointer and one pixel through xcb in physical pixels from the
-// top left of RandR's primary monitor, and always-on-top through Qt's window flags. Without an xcb
-// connection every read fails cleanly.
+// Screen services on X11: the pointer and one pixel through xcb in physical pixels from the top left of
+// RandR's primary monitor, and pointer warps. Without an xcb connection every read and move fails cleanly.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +54,7 @@ class X11Screen : public ScreenServices {
 
   std::unique_ptr<ScreenContext> GetScreen() override;
   bool CursorPos(ScreenPoint& point) override;
-  void SetTopmost(NativeWindow& window, bool onTop) override;
+  bool MovePointer(ScreenPoint point) override;
 
  private:
   friend class X11ScreenContext;

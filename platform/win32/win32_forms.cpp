@@ -655,9 +655,14 @@ class Win32Window : public NativeWindow {
     HWND target = control == kWindowItself ? w_->Handle() : w_->Control(control);
     if (target) ::SetFocus(target);
   }
+  void SetTopmost(bool onTop) override {
+    SetWindowPos(w_->Handle(), onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);  // 0x43
+  }
   void SetTimer(int control, bool enabled, int intervalMs) override {
     if (w_->Handle()) w_->StartTimer(control, enabled, intervalMs);
   }
+  void Announce(int /*control*/, const Text& /*text*/) override {}
 
  private:
   FormWindow* w_;
@@ -694,7 +699,8 @@ Win32Toolkit::~Win32Toolkit() {
   if (clipboardOwner_) DestroyWindow(clipboardOwner_);
 }
 
-std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events) {
+std::unique_ptr<NativeWindow> Win32Toolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                                        NativeWindow* /*owner*/) {
   auto* window = new FormWindow(instance_, layout, events);
   auto native = std::make_unique<Win32Window>(window);
   if (!window->Create()) return nullptr;  // the Win32Window deletes what was made

@@ -15,7 +15,8 @@ class Win32Toolkit : public Toolkit {
   Win32Toolkit(const Win32Toolkit&) = delete;
   Win32Toolkit& operator=(const Win32Toolkit&) = delete;
 
-  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override;
+  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                            NativeWindow* owner) override;
   void PumpEvents() override;
   int Run() override;
   void Quit() override;

@@ -41,10 +41,7 @@ class Win32Screen : public ScreenServices {
     point = {p.x, p.y};
     return true;
   }
-  void SetTopmost(NativeWindow& window, bool onTop) override {
-    SetWindowPos(WindowHandle(window), onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);  // 0x43
-  }
+  bool MovePointer(ScreenPoint /*point*/) override { return false; }
 };
 
 std::string Narrow(const Text& text) {

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # A desktop without a desktop, for the screen-cast portal tests and benchmark: PipeWire, WirePlumber, the
 # test ScreenCast backend and the real xdg-desktop-portal frontend on the session bus the caller runs on
-# (dbus-run-session), and the test PipeWire source. Needs scripts/lib.sh sourced first and
+# (scripts/with-bus.sh), and the test PipeWire source. Needs scripts/lib.sh sourced first and
 # $test_source set. Source it, then call desktop_env FOLDER.
 portal_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -60,12 +60,14 @@ start_source() {
 }
 say() { echo "$*" >&7; }
 # The monitors Start hands out: "X Y WIDTH HEIGHT" (logical) for each node in $nodes, in order.
+# Written whole and renamed into place: a Start that reads it meanwhile sees the old list or the new one.
 place() {
   local n i=0 placement
-  : >"$TINTVALE_PORTAL_DIR/streams"
+  : >"$TINTVALE_PORTAL_DIR/streams.new"
   for n in $nodes; do
     i=$((i + 1)); placement=${!i}
-    echo "$n $placement" >>"$TINTVALE_PORTAL_DIR/streams"
+    echo "$n $placement" >>"$TINTVALE_PORTAL_DIR/streams.new"
   done
+  mv "$TINTVALE_PORTAL_DIR/streams.new" "$TINTVALE_PORTAL_DIR/streams"
 }
 

@@ -28,7 +28,6 @@ class RecordingWindow final : public NativeWindow {
  public:
   RecordingWindow(std::unique_ptr<NativeWindow> inner, int text1, int picture1)
       : inner_(std::move(inner)), text1_(text1), picture1_(picture1) {}
-  NativeWindow& Inner() { return *inner_; }
   void Show() override { inner_->Show(); }
   void SetCaption(int control, const Text& caption) override { inner_->SetCaption(control, caption); }
   Text GetText(int control) const override { return inner_->GetText(control); }
@@ -42,7 +41,10 @@ class RecordingWindow final : public NativeWindow {
   }
   int CheckValue(int control) const override { return inner_->CheckValue(control); }
   void SetFocus(int control) override { inner_->SetFocus(control); }
+  void SetTopmost(bool onTop) override { inner_->SetTopmost(onTop); }
   void SetTimer(int control, bool enabled, int intervalMs) override { inner_->SetTimer(control, enabled, intervalMs); }
+  void Announce(int control, const Text& text) override { inner_->Announce(control, text); }
+  NativeWindow* Inner() { return inner_.get(); }
 
  private:
   std::unique_ptr<NativeWindow> inner_;
@@ -52,14 +54,16 @@ class RecordingWindow final : public NativeWindow {
 class RecordingToolkit final : public Toolkit {
  public:
   explicit RecordingToolkit(Toolkit& inner) : inner_(inner) {}
-  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events) override {
+  std::unique_ptr<NativeWindow> BuildWindow(const WindowLayout& layout, WindowEvents& events,
+                                            NativeWindow* owner) override {
     int text1 = -2, picture1 = -2;
     for (std::size_t i = 0; i < layout.controls.size(); ++i) {
       if (layout.name != "Form1") break;
       if (layout.controls[i].name == "Text1") text1 = static_cast<int>(i);
       if (layout.controls[i].name == "Picture1") picture1 = static_cast<int>(i);
     }
-    return std::make_unique<RecordingWindow>(inner_.BuildWindow(layout, events), text1, picture1);
+    NativeWindow* innerOwner = owner ? static_cast<RecordingWindow*>(owner)->Inner() : nullptr;
+    return std::make_unique<RecordingWindow>(inner_.BuildWindow(layout, events, innerOwner), text1, picture1);
   }
   void PumpEvents() override { inner_.PumpEvents(); }
   int Run() override { return inner_.Run(); }
@@ -76,9 +80,7 @@ class RecordingScreen final : public ScreenServices {
   explicit RecordingScreen(ScreenServices& inner) : inner_(inner) {}
   std::unique_ptr<ScreenContext> GetScreen() override { return inner_.GetScreen(); }
   bool CursorPos(ScreenPoint& point) override { return inner_.CursorPos(point); }
-  void SetTopmost(NativeWindow& window, bool onTop) override {
-    inner_.SetTopmost(static_cast<RecordingWindow&>(window).Inner(), onTop);
-  }
+  bool MovePointer(ScreenPoint point) override { return inner_.MovePointer(point); }
 
  private:
   ScreenServices& inner_;
@@ -143,6 +145,13 @@ TEST(PortalProgram, AColourChangeUnderAStillPointerIsFollowed) {
   EXPECT_TRUE(Shows(220, 120, 0x00BBAA00));
   Say("rect 0 200 100 40 40 123456");
   EXPECT_TRUE(Shows(220, 120, 0x00563412));
+}
+
+TEST(PortalProgram, ThePointerCannotBeMovedSoAltArrowDoesNothing) {
+  // A Wayland client cannot move the pointer: the move is refused and the pointer stays where it is.
+  EXPECT_FALSE(g_platform->Screen().MovePointer({221, 120}));
+  Say("rect 0 200 100 40 40 00AABB");
+  EXPECT_TRUE(Shows(220, 120, 0x00BBAA00));
 }
 
 TEST(PortalProgram, AMonitorLeftOfThePrimaryGivesNegativeCoordinates) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real program on the screen-cast portal, without a desktop: a private session bus
-# (dbus-run-session) with the real PipeWire, WirePlumber and /usr/libexec/xdg-desktop-portal, our test
+# (scripts/with-bus.sh) with the real PipeWire, WirePlumber and /usr/libexec/xdg-desktop-portal, our test
 # ScreenCast backend (test_backend.py, loaded through XDG_DESKTOP_PORTAL_DIR and XDG_CURRENT_DESKTOP=test)
 # and our test PipeWire source. The program's window is on the X display the tests run on.
 # Usage: portal_test.sh CASE TINTVALE TEST_SOURCE SEND_CLOSE PROGRAM_TESTS   (77 = skipped)
@@ -19,8 +19,11 @@ if [ -z "${TINTVALE_PORTAL_BUS:-}" ]; then
   /usr/bin/python3 -c 'import dbus, gi' 2>/dev/null || { echo "SKIP: python3-dbus and python3-gi are needed" >&2; exit 77; }
   [ -n "${DISPLAY:-}" ] && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || {
     echo "SKIP: needs an X display with a window manager" >&2; exit 77; }
-  # The bus daemon's note that it may not raise its file limit is noise here.
-  TINTVALE_PORTAL_BUS=1 exec dbus-run-session -- "$0" "$@" 2> >(grep -v 'Failed to set fd limit' >&2)
+  # A bus of its own that can start only what the case stages: without the frontend's permission store
+  # nothing is activated, so no installed desktop's portal can answer in the place of ours.
+  services=()
+  [ "$case_name" = no_portal ] || services+=(org.freedesktop.impl.portal.PermissionStore=/usr/libexec/xdg-permission-store)
+  TINTVALE_PORTAL_BUS=1 exec "$here/../../scripts/with-bus.sh" "${services[@]}" -- "$0" "$@"
 fi
 
 # shellcheck source=scripts/lib.sh
@@ -192,7 +195,8 @@ case $case_name in
     xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
     wait_for 10 active_is "$box" || die "the message box did not become active"
     activate_main
-    wait_for 20 calls_at_least CreateSession 2 || die "no new session when the main window was activated"
+    # The new session's sources are chosen after it is created: wait for that call before reading it.
+    wait_for 20 calls_at_least SelectSources 2 || die "no new session when the main window was activated"
     [ "$(grep '"SelectSources"' "$calls" | tail -n1 | grep -c restore_data)" -eq 1 ] || die "the retry did not offer the token"
     capture_until_clipboard '#C0FFEE'
     close_and_expect_status_0

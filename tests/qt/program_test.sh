@@ -6,6 +6,12 @@ case_name=$1
 prog=$2
 send_close=$3
 
+# xfwm4 takes its settings through xfconf on a session bus: a private one for the case, ended with it.
+if [[ $case_name == *_xfwm4 || $case_name == atspi_* ]] && [ -z "${TINTVALE_TEST_OWN_BUS:-}" ]; then
+  command -v dbus-run-session >/dev/null || { echo "SKIP: dbus-run-session is needed" >&2; exit 77; }
+  TINTVALE_TEST_OWN_BUS=1 exec dbus-run-session -- "$0" "$@"
+fi
+
 # shellcheck source=scripts/lib.sh
 source "$(dirname "$0")/../../scripts/lib.sh"
 fail_prefix="FAIL [$case_name]"
@@ -53,21 +59,40 @@ select_coordinate_box() {
   xdotool mousemove $((X + 236)) $((Y + 41)) click --repeat 3 --delay 60 1
 }
 
-# The coordinates shown for the pointer at root X Y, as a user copies them from the coordinate box
-# ("x<Tab>y"): "#" typed into the entry box pauses sampling and the box is selected into PRIMARY.
-# Repeated until they are as expected, with Enter between (the focus is back in the entry box), which
-# captures and starts sampling again: the "#" may come before the first tick after the pointer moved.
-# Returns with sampling paused and the box selected; Enter resumes.
+primary_is() { [ "$(xclip -o -selection primary 2>/dev/null; echo .)" = "$1." ]; }
+primary_is_not() { ! primary_is "$1"; }
+# The text of the coordinate box as a user copies it ("x<Tab>y"): PRIMARY is given away first, so the
+# text read back is the selection just made.
+coordinates_selected() {
+  printf 'given away' | xclip -i -selection primary >/dev/null 2>&1
+  select_coordinate_box
+  wait_for 5 primary_is_not 'given away' || die "selecting the coordinate box selected nothing"
+  xclip -o -selection primary 2>/dev/null
+}
+
+# The coordinates shown for the pointer at root X Y. Each step waits for a sign that the program has seen
+# the one before: the root takes a colour it has not had and the swatch must show it (a tick read the
+# pixel with the pointer there), then "#" pauses sampling and the swatch must go black (the program
+# handled it) before the pointer goes to the coordinate box to select them. Tried again, with Enter
+# between (a capture, which resumes sampling), until they are as expected: a change of the monitors
+# reaches the program in its own time. Returns with sampling paused; Enter resumes.
+probe=0
 coordinates_until() {
-  local x=$1 y=$2 expected=$3 end=$((SECONDS + 20))
-  primary_is() { [ "$(xclip -o -selection primary 2>/dev/null; echo .)" = "$1." ]; }
-  until false; do
+  local x=$1 y=$2 expected=$3 end=$((SECONDS + 20)) colour shown
+  while true; do
+    probe=$((probe + 1))
+    colour=$(printf '#%02X%02X60' $((40 + probe * 37 % 200)) $((40 + probe * 91 % 200)))
     xdotool mousemove "$x" "$y"
-    xdotool type '#'
-    select_coordinate_box
-    wait_for 1 primary_is "$expected" && return 0
-    [ $SECONDS -lt $end ] ||
-      fail "the pointer at $x,$y shows '$(xclip -o -selection primary 2>/dev/null | od -An -c)', expected '$expected'"
+    xsetroot -solid "$colour"
+    wait_for 10 swatch_is "$colour" || die "the swatch shows $(swatch), not the root's $colour under the pointer at $x,$y"
+    xdotool key ctrl+a type '#'
+    wait_for 10 swatch_is '#000000' || die "typing # did not pause sampling: the swatch shows $(swatch)"
+    shown=$(coordinates_selected)
+    [ "$shown" = "$expected" ] && return 0
+    if [ $SECONDS -ge $end ]; then
+      fail "the pointer at $x,$y shows '$(od -An -c <<<"$shown")', expected '$expected'"
+      return 1
+    fi
     xdotool key Return
   done
 }
@@ -128,9 +153,22 @@ case $case_name in
     xsetroot -solid '#0A00AB'
     start -c
     read -r X Y _ _ < <(client_geometry "$wid")
-    coordinates_until $((X + 236)) $((Y + 41)) "$((X + 236))"$'\t'"$((Y + 41))"
-    printf 'stale' | xclip -i -selection clipboard
-    xdotool click 3 key c
+    # With the pointer on the box itself its text stays the same while sampling goes on, so a selection
+    # holds; it is tried until it shows where the box is (a tick has seen the pointer there).
+    on_the_box() { [ "$(coordinates_selected)" = "$((X + 236))"$'\t'"$((Y + 41))" ]; }
+    wait_for 10 on_the_box || fail "the pointer on the coordinate box shows '$(coordinates_selected | od -An -c)'"
+    printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
+    # The context menu is a window of its own (override-redirect): the "c" waits until it is up.
+    menu_open() {
+      local w
+      for w in $(xdotool search --onlyvisible --pid "$pid" . 2>/dev/null); do
+        xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && return 0
+      done
+      return 1
+    }
+    xdotool click 3
+    wait_for 10 menu_open || die "the coordinate box's context menu did not open"
+    xdotool key c
     wait_for 5 clipboard_is "$((X + 236))"$'\t'"$((Y + 41))" ||
       fail "the context menu's Copy gave '$(xclip -o -selection clipboard 2>/dev/null | od -An -c)'"
     xdotool key Return
@@ -141,6 +179,23 @@ case $case_name in
     wait_for 5 swatch_is_not '#0A00AB' || fail "the swatch did not follow the pointer onto the window"
     xdotool key ctrl+a ctrl+v
     wait_for 5 swatch_is '#0A00AB' || fail "the swatch shows $(swatch) after the entry's own text was pasted over it"
+    close_and_expect_status_0
+    ;;
+
+  paste_while_sampling)
+    # A colour pasted while sampling runs stays on show, however the paste falls between the ticks: with
+    # the pointer on a red root, paste, then Enter (which captures red and resumes sampling), again and
+    # again. Between the ticks' repaints the swatch never shows a colour that is painted over later.
+    xsetroot -solid '#FF0000'
+    start
+    printf '#0A00AB' | xclip -i -selection clipboard >/dev/null 2>&1
+    xdotool mousemove 20 30
+    for i in $(seq "${TINTVALE_PASTES:-100}"); do
+      wait_for 10 swatch_is '#FF0000' || die "paste $i: sampling did not show the red root (the swatch shows $(swatch))"
+      xdotool key ctrl+a ctrl+v
+      wait_for 5 swatch_is '#0A00AB' || die "paste $i: the swatch shows $(swatch), not the pasted #0A00AB"
+      xdotool key Return
+    done
     close_and_expect_status_0
     ;;
 
@@ -291,6 +346,85 @@ case $case_name in
     QT_QPA_PLATFORM=offscreen timeout 3 "$prog" -c 2>"$tmp/stderr"
     rc=$?
     [ "$rc" -eq 124 ] || die "exit status $rc under the offscreen platform (expected to be still running)"
+    ;;
+
+  about_above_on_top_openbox|about_above_on_top_xfwm4)
+    # The About box of a main window kept on top: the window manager keeps it above as the main window's
+    # transient; after OK the keyboard is back in the entry box (xfwm4 gives it to the transient parent).
+    TINTVALE_WM=${case_name##*_} start_x 1280x800x24 141 190
+    xsetroot -solid '#000000'
+    start
+    above() { xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
+    read -r X Y _ _ < <(client_geometry "$wid")
+    xdotool mousemove $((X + 70)) $((Y + 40)) click 1
+    wait_for 10 above || die "_NET_WM_STATE_ABOVE was not set"
+    wait_for 10 active_is "$wid" || die "the main window lost the focus to its check box click"
+    open_about
+    transient=$(xprop -id "$about" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*')
+    [ $((transient)) -eq $((wid)) ] || fail "WM_TRANSIENT_FOR of the About box is '$transient', expected $wid"
+    xprop -id "$about" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DIALOG || fail "the About box is no dialog"
+    # Bottom to top: the About box after the main window.
+    stacking() { xprop -root _NET_CLIENT_LIST_STACKING | grep -o '0x[0-9a-f]*' | while read -r w; do echo $((w)); done; }
+    about_on_top() { [ "$(stacking | grep -n -x -e $((wid)) -e $((about)) | tail -n1 | cut -d: -f2)" = $((about)) ]; }
+    wait_for 10 about_on_top || fail "stacking (bottom to top) $(stacking | tr '\n' ' '), main $((wid)), About $((about))"
+    # Its title, icon and version are not covered: the main window does not overlap the About box's top.
+    read -r ax ay aw _ < <(client_geometry "$about")
+    read -r mx my mw mh < <(client_geometry "$wid")
+    if [ "$mx" -lt $((ax + aw)) ] && [ $((mx + mw)) -gt "$ax" ] && [ "$my" -lt $((ay + 60)) ] && [ $((my + mh)) -gt "$ay" ]; then
+      import -window root -crop 1x1+$((ax + 100))+$((ay + 20)) -depth 8 txt:- 2>/dev/null | grep -q '#000000' &&
+        fail "the About box's title row is covered"
+    fi
+    xdotool key Return  # OK has the focus
+    wait_for 10 no_about_window || die "Enter on OK did not close the About box"
+    wait_for 10 active_is "$wid" || fail "after OK the active window is '$(xdotool getactivewindow 2>/dev/null)', not the main window"
+    # The next keys go to the entry box (which still holds "/info"): a colour typed over it shows.
+    xdotool key ctrl+a
+    xdotool type --delay 20 '#FF0000'
+    wait_for 10 swatch_is '#FF0000' || fail "typed after OK, '#FF0000' did not reach the entry box (swatch $(swatch))"
+    close_and_expect_status_0
+    ;;
+
+  alt_arrow_moves_pointer_openbox|alt_arrow_moves_pointer_xfwm4)
+    # Alt+arrow moves the pointer by one pixel, Alt+Shift+arrow by ten; a plain arrow does not move it.
+    # (Openbox's own default keys take Alt+Shift+arrow, so ten-pixel steps are checked under xfwm4.)
+    wm=${case_name##*_}
+    TINTVALE_WM=$wm start_x 1280x800x24 141 190
+    start
+    xdotool mousemove 600 400
+    pointer_at() { [ "$(xdotool getmouselocation | cut -d' ' -f1,2)" = "x:$1 y:$2" ]; }
+    wait_for 5 pointer_at 600 400 || die "xdotool did not move the pointer"
+    step() {
+      xdotool key "$1"
+      wait_for 5 pointer_at "$2" "$3" || fail "$1 left the pointer at $(xdotool getmouselocation | cut -d' ' -f1,2), expected $2,$3"
+    }
+    step alt+Right 601 400
+    step alt+Down 601 401
+    step alt+Left 600 401
+    step alt+Up 600 400
+    # The entry's own arrow keys: they move nothing, as the next Alt step (handled after them) shows.
+    xdotool key Right Left Up Down shift+Left
+    step alt+Right 601 400
+    if [ "$wm" = xfwm4 ]; then
+      step alt+shift+Right 611 400
+      step alt+shift+Down 611 410
+      step alt+shift+Left 601 410
+      step alt+shift+Up 601 400
+    fi
+    # At the screen's edge the pointer stops there.
+    xdotool mousemove 0 0
+    wait_for 5 pointer_at 0 0 || die "xdotool did not move the pointer"
+    step alt+Left 0 0
+    step alt+Down 0 1
+    close_and_expect_status_0
+    ;;
+
+  atspi_tree|atspi_swatch_follows|atspi_event_rate|atspi_announce)
+    # A real AT-SPI bus on this case's own session bus and display (Qt finds the bus through the display).
+    /usr/bin/python3 -c 'import pyatspi, dbus' 2>/dev/null || {
+      echo "SKIP: python3-pyatspi and python3-dbus are needed" >&2; exit 77; }
+    start_x 1280x800x24 141 190
+    /usr/bin/python3 "$(dirname "$0")/atspi_check.py" "${case_name#atspi_}" "$prog" ${TINTVALE_ATSPI_RATE_FILE:+"$TINTVALE_ATSPI_RATE_FILE"} ||
+      fail "the AT-SPI check failed"
     ;;
 
   *) fail "unknown case" ;;

@@ -89,8 +89,12 @@ read -r cx cy < <(client_origin)
 xdotool mousemove $((cx + 236)) $((cy + 41))
 wait_for 5 coordinates_are $((cx + 236)) $((cy + 41)) || fail "coordinates not followed over the box"
 printf 'stale' | xclip -i -selection clipboard >/dev/null 2>&1
-xdotool click 3 key a || true
-xdotool click 3 key c || true
+# Each key waits for the menu to be up (before that it would go to the entry box), and the next click for
+# the menu to be gone.
+menu_closed() { ! probe menu; }
+menu_key() { xdotool click 3 && wait_for 5 probe menu && xdotool key "$1" && wait_for 5 menu_closed; }
+menu_key a || fail "the coordinate box's context menu did not open for Select All"
+menu_key c || fail "the coordinate box's context menu did not open for Copy"
 wait_for 5 clipboard_is "$((cx + 236))	$((cy + 41))" && pass "coordinates copied with a tab" ||
   fail "coordinates copied as '$(xclip -o -selection clipboard 2>/dev/null | od -c | head -n2)'"
 
@@ -99,6 +103,7 @@ swatch() { import -window root -crop 1x1+$((cx + 30))+$((cy + 30)) -depth 8 txt:
 swatch_is() { [ "$(swatch)" = "$1" ]; }
 swatch_is_not() { [ "$(swatch)" != "$1" ]; }
 xdotool mousemove 700 500
+wait_for 5 coordinates_are 700 500 || fail "coordinates not followed onto the colour"
 xdotool windowactivate --sync "$main_x" key Return
 wait_for 5 entry_is '#2080E0' || fail "no capture before the paste: '$(entry_text)'"
 xdotool mousemove 20 780
@@ -188,6 +193,26 @@ wait_for 10 test -f "$drive_c/Tint Tools/MSINFO32.EXE.ran" && pass "tool found i
 close_app && pass "closing with the About box open ends the process" || fail "process still running"
 xdotool search --name "^$about\$" >/dev/null 2>&1 && fail "About box left behind" || true
 "$TINTVALE_WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /f >/dev/null 2>&1 || true
+
+# ---------------------------------------------------------------- a paste between the ticks
+# A colour pasted while sampling runs stays on show, however the paste falls between the ticks: over the
+# painted colour, paste, then Enter (which captures that colour and resumes sampling), again and again.
+if start_app; then
+  read -r cx cy < <(client_origin)
+  printf '#0A00AB' | xclip -i -selection clipboard >/dev/null 2>&1
+  xdotool mousemove 700 500
+  xdotool windowactivate --sync "$main_x"
+  pasted=0
+  for i in $(seq "${TINTVALE_PASTES:-100}"); do
+    wait_for 10 swatch_is '#2080E0' || { fail "paste $i: the swatch shows $(swatch), not the colour under the pointer"; break; }
+    xdotool key Home key shift+End key ctrl+v
+    wait_for 5 swatch_is '#0A00AB' || { fail "paste $i: the swatch shows $(swatch), not the pasted #0A00AB"; break; }
+    pasted=$i
+    xdotool key Return
+  done
+  [ "$pasted" -eq "${TINTVALE_PASTES:-100}" ] && pass "$pasted pastes between the ticks stay on show"
+  close_app || fail "pastes: process still running after close"
+fi
 
 # ---------------------------------------------------------------- scaled display
 # At 144 dots per inch the twip layout gives a client area half as large again.

@@ -2,6 +2,7 @@
 //   probe client TITLE            prints the client width and height of the top-level window TITLE
 //   probe texts TITLE             prints class, control id and text of each child of TITLE
 //   probe dialog TITLE            prints the texts of the message box (dialog class) titled TITLE
+//   probe menu                    succeeds while a popup menu is on the screen
 //   probe paint RRGGBB X Y W H    shows a borderless window of that colour until the process is ended
 #include <windows.h>
 
@@ -59,6 +60,10 @@ int wmain(int argc, wchar_t** argv) {
       EnumChildWindows(h, PrintChild, 0);
     }
     return 0;
+  }
+  if (mode == L"menu" && argc == 2) {
+    HWND menu = FindWindowW(L"#32768", nullptr);  // the popup menus' own window class
+    return menu && IsWindowVisible(menu) ? 0 : 1;
   }
   if (mode == L"paint" && argc == 7) {
     const unsigned long rgb = std::wcstoul(argv[2], nullptr, 16);

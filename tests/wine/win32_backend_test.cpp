@@ -43,6 +43,7 @@ struct Recorder : WindowEvents {
     log.push_back("key " + std::to_string(control) + " " + std::to_string(key));
     if (onKey) onKey(control, key);
   }
+  void KeyDown(int, std::int16_t&, std::int16_t) override {}
   void TextChanged(int control) override { log.push_back("change " + std::to_string(control)); }
   void Click(int control) override { log.push_back("click " + std::to_string(control)); }
   void GotFocus(int control) override { log.push_back("focus " + std::to_string(control)); }
@@ -159,7 +160,7 @@ TEST_F(Win32Backend, TwipsBecomePixelsAsWindowsRoundsThem) {
 
 TEST_F(Win32Backend, Form1LayoutGivesAFixedClientAreaAndControlsAtTheirTwipPlaces) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(Form1Layout(), events);
+  auto w = platform->Forms().BuildWindow(Form1Layout(), events, nullptr);
   ASSERT_TRUE(w);
   HWND hwnd = WindowHandle(*w);
   ASSERT_EQ(WindowDpi(nullptr), 96u) << "the pixel places below are for 96 dpi";
@@ -206,7 +207,7 @@ TEST_F(Win32Backend, Form1LayoutGivesAFixedClientAreaAndControlsAtTheirTwipPlace
 
 TEST_F(Win32Backend, ControlFontsHaveGlyphsForJapaneseAndLatinCaptions) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(true), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(true), events, nullptr);
   const wchar_t sample[] = L"Tintvale 1.5.0 座標ｼｽﾃﾑ情報";
   for (int control : {kLabel, kOk, kCheck, kEdit}) {
     HWND child = Child(*w, control);
@@ -229,7 +230,7 @@ TEST_F(Win32Backend, ControlFontsHaveGlyphsForJapaneseAndLatinCaptions) {
 
 TEST_F(Win32Backend, TabOrderFollowsTabIndexAndSkipsLabels) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(Form1Layout(), events);
+  auto w = platform->Forms().BuildWindow(Form1Layout(), events, nullptr);
   HWND hwnd = WindowHandle(*w);
   const int expected[] = {Picture1, Text2, Text1, Check1, Picture1};
   HWND at = GetNextDlgTabItem(hwnd, nullptr, FALSE);
@@ -241,7 +242,7 @@ TEST_F(Win32Backend, TabOrderFollowsTabIndexAndSkipsLabels) {
 
 TEST_F(Win32Backend, ProgramSetTextRaisesNoNativeChangeButTypedAndPastedTextDoes) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   w->SetText(kEdit, u"#A1B2C3");
   w->SetText(kEdit, u"#A1B2C3");
   EXPECT_EQ(Show(w->GetText(kEdit)), "#A1B2C3");
@@ -260,7 +261,7 @@ TEST_F(Win32Backend, ProgramSetTextRaisesNoNativeChangeButTypedAndPastedTextDoes
 
 TEST_F(Win32Backend, ASetTabShowsAsAWideSpaceAndReadsBackAsSetUntilEdited) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   HWND edit = Child(*w, kEdit2);
   w->SetText(kEdit2, u"-12\t340");
   wchar_t shown[32] = {};
@@ -277,7 +278,7 @@ TEST_F(Win32Backend, KeyPressSeesEachCharacterFirstAndMayChangeOrSwallowIt) {
     if (key == 'a') key = 'A';
     if (key == 'z') key = 0;
   };
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   w->SetText(kEdit2, u"");
   HWND edit = Child(*w, kEdit2);
   struct Row {
@@ -303,7 +304,7 @@ TEST_F(Win32Backend, EnterAndEscReachTheBoxOnlyWhereNoDefaultOrCancelButtonTakes
               {true, VK_RETURN, false}, {true, VK_ESCAPE, false}, {true, VK_TAB, false}};
   for (const Row& r : rows) {
     Recorder events;
-    auto w = platform->Forms().BuildWindow(TestLayout(r.defaultButton), events);
+    auto w = platform->Forms().BuildWindow(TestLayout(r.defaultButton), events, nullptr);
     HWND edit = Child(*w, kEdit);
     MSG m = {edit, WM_KEYDOWN, r.vk, 1, 0, {}};
     const LRESULT code = SendMessageW(edit, WM_GETDLGCODE, r.vk, reinterpret_cast<LPARAM>(&m));
@@ -314,7 +315,7 @@ TEST_F(Win32Backend, EnterAndEscReachTheBoxOnlyWhereNoDefaultOrCancelButtonTakes
 
 TEST_F(Win32Backend, DialogKeysPressTheDefaultTheFocusedOrTheCancelButton) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(true), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(true), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
   ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetForegroundWindow() == hwnd; }));
@@ -335,7 +336,7 @@ TEST_F(Win32Backend, DialogKeysPressTheDefaultTheFocusedOrTheCancelButton) {
 
 TEST_F(Win32Backend, TabMovesTheFocusInTabOrderAndReportsIt) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
   ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetForegroundWindow() == hwnd; }));
@@ -353,7 +354,7 @@ TEST_F(Win32Backend, TabMovesTheFocusInTabOrderAndReportsIt) {
 
 TEST_F(Win32Backend, ActivationFocusIsTheWindowsOwnGotFocusThenTheFirstControl) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
   ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return GetFocus() != nullptr && GetFocus() != hwnd; }));
@@ -364,7 +365,7 @@ TEST_F(Win32Backend, ActivationFocusIsTheWindowsOwnGotFocusThenTheFirstControl) 
 
 TEST_F(Win32Backend, ClicksOnBoxesAndPictureReportClickAndFocus) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND check = Child(*w, kCheck);
   EXPECT_EQ(w->CheckValue(kCheck), 0);
@@ -381,7 +382,7 @@ TEST_F(Win32Backend, ClicksOnBoxesAndPictureReportClickAndFocus) {
 
 TEST_F(Win32Backend, PictureShowsItsColourAndAnUnchangedColourRepaintsNothing) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND picture = Child(*w, kPicture);
   ASSERT_TRUE(WaitFor(platform->Forms(), [&] { return IsWindowVisible(picture) != FALSE; }));
@@ -400,7 +401,7 @@ TEST_F(Win32Backend, PictureShowsItsColourAndAnUnchangedColourRepaintsNothing) {
 
 TEST_F(Win32Backend, AboutBoxPictureShowsTheProgramIconAndTheEtchedRuleIsDrawn) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(FrmAboutLayout(), events);
+  auto w = platform->Forms().BuildWindow(FrmAboutLayout(), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
   HWND picture = Child(*w, picIcon);
@@ -437,7 +438,7 @@ TEST_F(Win32Backend, AboutBoxPictureShowsTheProgramIconAndTheEtchedRuleIsDrawn) 
 
 TEST_F(Win32Backend, MovedToAMonitorWithAnotherScaleTheWindowLaysItselfOutAgain) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(Form1Layout(), events);
+  auto w = platform->Forms().BuildWindow(Form1Layout(), events, nullptr);
   HWND hwnd = WindowHandle(*w);
   RECT frame;
   GetWindowRect(hwnd, &frame);
@@ -457,7 +458,7 @@ TEST_F(Win32Backend, MovedToAMonitorWithAnotherScaleTheWindowLaysItselfOutAgain)
 TEST_F(Win32Backend, TimerTicksDoNotNestWhileATickPumps) {
   Recorder events;
   int depth = 0, maxDepth = 0, ticks = 0;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   events.onTick = [&](int) {
     ++depth, ++ticks;
     maxDepth = std::max(maxDepth, depth);
@@ -477,7 +478,7 @@ TEST_F(Win32Backend, TimerTicksDoNotNestWhileATickPumps) {
 
 TEST_F(Win32Backend, StoppedTimerTicksNoMore) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   int ticks = 0;
   events.onTick = [&](int) { ++ticks; };
   w->SetTimer(kTimer, true, 10);
@@ -496,7 +497,7 @@ TEST_F(Win32Backend, StoppedTimerTicksNoMore) {
 
 TEST_F(Win32Backend, WindowClosedInsideATicksPumpIsDestroyedSafelyAndTheLoopStillEnds) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   HWND hwnd = WindowHandle(*w);
   bool tickReturned = false;
   events.onClose = [&] {
@@ -528,7 +529,7 @@ TEST_F(Win32Backend, QuitBeforeRunMakesRunReturnAtOnce) {
 
 TEST_F(Win32Backend, CloseBoxAsksTheFormsLayerAndDestroysNothingItself) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   HWND hwnd = WindowHandle(*w);
   SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(events.Count("close"), 1);
@@ -570,7 +571,7 @@ TEST_F(Win32Backend, ClipboardTakesTheTextAndGivesUpWhileAnotherHolderKeepsItOpe
 
 TEST_F(Win32Backend, CopyingFromABoxWithASetTabGivesTheTab) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   HWND edit = Child(*w, kEdit2);
   struct Row {
     const char* how;
@@ -602,7 +603,7 @@ TEST_F(Win32Backend, CopyingFromABoxWithASetTabGivesTheTab) {
 
 TEST_F(Win32Backend, AnEditThatLeavesTheSameTextIsStillANotice) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   HWND edit = Child(*w, kEdit);
   w->SetText(kEdit, u"#0A00AB");
   SendMessageW(edit, EM_SETSEL, 6, 7);
@@ -617,7 +618,7 @@ TEST_F(Win32Backend, AnEditThatLeavesTheSameTextIsStillANotice) {
 
 TEST_F(Win32Backend, ScreenReadsWindowPixelsAndGivesInvalidOutsideTheScreen) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   w->SetBackColor(kPicture, 0x3366CC);
   HWND picture = Child(*w, kPicture);
@@ -636,13 +637,13 @@ TEST_F(Win32Backend, ScreenReadsWindowPixelsAndGivesInvalidOutsideTheScreen) {
 
 TEST_F(Win32Backend, TopmostSetsAndClearsTheExtendedStyleAndKeepsThePlace) {
   Recorder events;
-  auto w = platform->Forms().BuildWindow(TestLayout(false), events);
+  auto w = platform->Forms().BuildWindow(TestLayout(false), events, nullptr);
   w->Show();
   HWND hwnd = WindowHandle(*w);
   RECT before, after;
   GetWindowRect(hwnd, &before);
   for (bool on : {true, false, true, false}) {
-    platform->Screen().SetTopmost(*w, on);
+    w->SetTopmost(on);
     EXPECT_EQ((GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, on);
     EXPECT_TRUE(IsWindowVisible(hwnd));
   }

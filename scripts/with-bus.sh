@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs a command on a private session bus that can start only the services named here, whatever else the
+# machine has installed (dbus-run-session alone would also start every desktop's portal backend from the
+# system's service files).
+# Usage: scripts/with-bus.sh [NAME=EXECUTABLE]... -- COMMAND [ARGS...]
+set -euo pipefail
+folder=$(mktemp -d /tmp/tintvale-bus.XXXXXX)
+trap 'rm -rf "$folder"' EXIT
+mkdir "$folder/services"
+while [ $# -gt 0 ] && [ "$1" != -- ]; do
+  name=${1%%=*} exec_path=${1#*=}
+  [ "$name" != "$1" ] && [ -x "$exec_path" ] || { echo "with-bus: '$1' is not NAME=EXECUTABLE" >&2; exit 2; }
+  printf '[D-BUS Service]\nName=%s\nExec=%s\n' "$name" "$exec_path" >"$folder/services/$name.service"
+  shift
+done
+[ "${1:-}" = -- ] && shift
+[ $# -gt 0 ] || { echo "usage: with-bus.sh [NAME=EXECUTABLE]... -- COMMAND [ARGS...]" >&2; exit 2; }
+cat >"$folder/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>$folder/services</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+# The bus daemon's note that it may not raise its file limit is noise here. Not exec: the trap removes
+# the folder after the session ends.
+status=0
+dbus-run-session --config-file="$folder/bus.conf" -- "$@" 2> >(grep -v 'Failed to set fd limit' >&2) || status=$?
+exit "$status"
