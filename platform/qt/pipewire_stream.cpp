@@ -7,16 +7,18 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 
 namespace tintvale::qt {
 namespace {
 
-// The cursor metadata's size, asked for as a range (room for a 1 x 1 up to a 512 x 512 bitmap): a
-// producer offers its own fixed size (mutter 589872, KWin 262192), and a fixed size of ours that differs
-// leaves the metadata out of every buffer.
-constexpr std::uint32_t CursorMetaSize(std::uint32_t side) {
-  return sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + side * side * 4u;
+// The largest cursor bitmap asked for room for, in pixels a side: above what desktops offer today.
+constexpr int kLargestCursor = 1024;
+
+// The cursor metadata with room for a square bitmap of side pixels, four bytes each.
+constexpr int CursorMetaSize(int side) {
+  return static_cast<int>(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap)) + side * side * 4;
 }
 
 FrameFormat FormatOf(std::uint32_t spa) {
@@ -64,7 +66,7 @@ struct PipeWireCapture::Impl {
     std::uint64_t seen = 0;  // when the pointer was last reported here, on the counter below
   };
 
-  std::function<void()> onEnded;
+  std::function<void()> onChange;
   pw_thread_loop* loop = nullptr;
   pw_context* context = nullptr;
   pw_core* core = nullptr;
@@ -76,11 +78,19 @@ struct PipeWireCapture::Impl {
 
   std::mutex mutex;
   std::vector<Shared> shared;
-  std::vector<MonitorPlace> places;  // one per stream, as the portal placed it and the format sized it
+  std::vector<PortalStream> portal;  // one per stream, as the portal described it
+  std::vector<FrameSize> frameSizes;  // one per stream, from its format
+  std::vector<LayoutMonitor> layout;
+  std::vector<MonitorPlace> places;  // one per stream: PlaceStreams of the three above
   bool ended = false;
+  bool metaMissing = false, positionSeen = false, frameSeen = false;
+  std::chrono::steady_clock::time_point firstFrame;
   std::uint64_t counter = 0;
   int lastStream = -1;  // the stream whose frame answered the last pointer, tried first for its pixel
   std::uint64_t frames = 0, buffers = 0;
+
+  // Under mutex.
+  void Place() { places = PlaceStreams(portal, frameSizes, layout); }
 
   // The streams cannot go on: reads fail from now on and the owner hears of it once.
   void End() {
@@ -92,14 +102,14 @@ struct PipeWireCapture::Impl {
         s.pointerHere = false;
       }
     }
-    if (!endReported.exchange(true) && onEnded) onEnded();
+    if (!endReported.exchange(true) && onChange) onChange();
   }
 
   static void OnProcess(void* data) {
     auto* ps = static_cast<PerStream*>(data);
     Impl& self = *ps->owner;
     pw_buffer* newest = nullptr;
-    bool cursorSeen = false, cursorGone = false;
+    bool cursorSeen = false, cursorGone = false, positionCame = false;
     ScreenPoint cursor;
     std::uint64_t count = 0;
     // Every waiting buffer: the pointer from each, the picture from the newest full one. The rest go
@@ -108,6 +118,8 @@ struct PipeWireCapture::Impl {
       ++count;
       const auto* meta = static_cast<const spa_meta_cursor*>(
           spa_buffer_find_meta_data(b->buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
+      // Any position proves that the desktop fills the metadata in, also one outside this frame.
+      if (meta && meta->id != 0) positionCame = true;
       // The position is the hotspot's, in frame pixels. One outside the frame is the pointer on another
       // monitor (a desktop may still report it, for a cursor picture that overlaps the edge).
       const bool onFrame = meta && meta->id != 0 &&
@@ -129,9 +141,11 @@ struct PipeWireCapture::Impl {
       }
     }
     pw_buffer* old = nullptr;
+    bool firstFrame = false;
     {
       std::lock_guard<std::mutex> lock(self.mutex);
       self.buffers += count;
+      if (positionCame) self.positionSeen = true;
       Shared& s = self.shared[ps->index];
       if (newest && !self.ended) {
         old = s.held;
@@ -145,6 +159,10 @@ struct PipeWireCapture::Impl {
         s.view.height = ps->height;
         s.view.format = ps->format;
         ++self.frames;
+        if (!self.frameSeen) {
+          self.frameSeen = firstFrame = true;
+          self.firstFrame = std::chrono::steady_clock::now();
+        }
       } else if (newest) {
         old = newest;
       }
@@ -158,6 +176,22 @@ struct PipeWireCapture::Impl {
     }
     // The frame before is no longer read by anyone: back to the stream after the lock.
     if (old) pw_stream_queue_buffer(ps->stream, old);
+    if (firstFrame && self.onChange) self.onChange();
+  }
+
+  static void OnAddBuffer(void* data, pw_buffer* b) {
+    auto* ps = static_cast<PerStream*>(data);
+    Impl& self = *ps->owner;
+    // PipeWire leaves out metadata that producer and consumer do not agree on (a cursor size of one
+    // that the other does not offer), without a word: the buffers then never carry the pointer.
+    if (spa_buffer_find_meta_data(b->buffer, SPA_META_Cursor, sizeof(spa_meta_cursor))) return;
+    bool first = false;
+    {
+      std::lock_guard<std::mutex> lock(self.mutex);
+      first = !self.metaMissing;
+      self.metaMissing = true;
+    }
+    if (first && self.onChange) self.onChange();
   }
 
   static void OnRemoveBuffer(void* data, pw_buffer* b) {
@@ -184,9 +218,8 @@ struct PipeWireCapture::Impl {
     ps->height = static_cast<std::int32_t>(info.size.height);
     {
       std::lock_guard<std::mutex> lock(ps->owner->mutex);
-      MonitorPlace& place = ps->owner->places[ps->index];
-      place.frameWidth = ps->width;
-      place.frameHeight = ps->height;
+      ps->owner->frameSizes[ps->index] = {ps->width, ps->height};
+      ps->owner->Place();
     }
     // At least 3 buffers: one is held as the kept frame, and a pool of two left the producer without a
     // free buffer often enough to stall the stream. Shared memory only: no DMA-BUF, so no GPU import.
@@ -197,10 +230,12 @@ struct PipeWireCapture::Impl {
         &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
         SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_dataType,
         SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
+    // The cursor's size as a range: desktops offer one fixed size each (mutter a 384 x 384 bitmap, KWin
+    // 256 x 256), and PipeWire keeps the metadata only where the two sides' sizes meet.
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
         SPA_PARAM_META_size,
-        SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(512))));
+        SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(kLargestCursor))));
     params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
         SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
@@ -233,6 +268,7 @@ const pw_stream_events kStreamEvents = [] {
   e.version = PW_VERSION_STREAM_EVENTS;
   e.state_changed = PipeWireCapture::Impl::OnStateChanged;
   e.param_changed = PipeWireCapture::Impl::OnParamChanged;
+  e.add_buffer = PipeWireCapture::Impl::OnAddBuffer;
   e.remove_buffer = PipeWireCapture::Impl::OnRemoveBuffer;
   e.process = PipeWireCapture::Impl::OnProcess;
   return e;
@@ -276,12 +312,16 @@ const spa_pod* EnumFormat(spa_pod_builder& b) {
 
 }  // namespace
 
-PipeWireCapture::PipeWireCapture(int fd, std::vector<Stream> streams, std::function<void()> onEnded)
+PipeWireCapture::PipeWireCapture(int fd, std::vector<Stream> streams, std::vector<LayoutMonitor> layout,
+                                 std::function<void()> onChange)
     : impl_(std::make_unique<Impl>()) {
   Impl& d = *impl_;
-  d.onEnded = std::move(onEnded);
+  d.onChange = std::move(onChange);
   d.shared.resize(streams.size());
-  for (const Stream& s : streams) d.places.push_back(s.place);
+  for (const Stream& s : streams) d.portal.push_back(s.portal);
+  d.frameSizes.resize(streams.size());
+  d.layout = std::move(layout);
+  d.Place();
   pw_init(nullptr, nullptr);
   d.loop = pw_thread_loop_new("tintvale-pw", nullptr);
   if (!d.loop) {
@@ -385,6 +425,29 @@ ColorValue PipeWireCapture::Pixel(ScreenPoint point) {
   std::int32_t x = 0, y = 0;
   const int i = ScreenToStream(d.places, point, d.lastStream, x, y);
   return i < 0 ? kInvalidColor : FramePixel(d.shared[static_cast<std::size_t>(i)].view, x, y);
+}
+
+void PipeWireCapture::SetLayout(std::vector<LayoutMonitor> layout) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->layout = std::move(layout);
+  impl_->Place();
+}
+
+PointerEvidence PipeWireCapture::Evidence() {
+  Impl& d = *impl_;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  PointerEvidence e;
+  e.metaMissing = d.metaMissing;
+  e.positionSeen = d.positionSeen;
+  e.frameSeen = d.frameSeen;
+  if (d.frameSeen) {
+    e.msSinceFirstFrame = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                                d.firstFrame)
+                              .count();
+  }
+  // A layout that lists more monitors than are shared may have the pointer on one that is not.
+  e.everyMonitorShared = d.layout.size() <= d.portal.size();
+  return e;
 }
 
 bool PipeWireCapture::Ended() {

@@ -19,15 +19,20 @@ class PipeWireCapture {
  public:
   struct Stream {
     std::uint32_t node = 0;  // the PipeWire node the portal named
-    MonitorPlace place;      // its logical place; the frame size is filled in from the stream
+    PortalStream portal;     // what the portal said of its place and size
   };
-  // Connects through fd (taken over) and starts one stream per entry. onEnded runs once, on PipeWire's
-  // thread, when a stream's node goes away or the connection breaks. Ended() tells whether it failed.
-  PipeWireCapture(int fd, std::vector<Stream> streams, std::function<void()> onEnded);
+  // Connects through fd (taken over) and starts one stream per entry, placed in layout (see PlaceStreams).
+  // onChange runs on PipeWire's thread when the streams end (a node goes away or the connection breaks:
+  // Ended() tells), when the first picture comes and when a stream's buffers come without cursor metadata;
+  // Evidence() tells the last two.
+  PipeWireCapture(int fd, std::vector<Stream> streams, std::vector<LayoutMonitor> layout,
+                  std::function<void()> onChange);
   ~PipeWireCapture();  // stops the streams and PipeWire's thread before returning
   PipeWireCapture(const PipeWireCapture&) = delete;
   PipeWireCapture& operator=(const PipeWireCapture&) = delete;
 
+  // Places the streams in a new layout of the desktop's monitors.
+  void SetLayout(std::vector<LayoutMonitor> layout);
   // The pointer in screen pixels, from the stream that last saw it; false before any cursor metadata
   // has come and once the streams have ended.
   bool Pointer(ScreenPoint& point);
@@ -35,6 +40,8 @@ class PipeWireCapture {
   // that stream's first full frame, outside every stream and once the streams have ended.
   ColorValue Pixel(ScreenPoint point);
   bool Ended();
+  // What the buffers have shown about the pointer so far (the time since the first picture as of now).
+  PointerEvidence Evidence();
   // Full frames and buffers received so far, for the benchmark.
   void Counts(std::uint64_t& frames, std::uint64_t& buffers);
 

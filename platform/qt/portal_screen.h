@@ -1,15 +1,21 @@
 // Screen services on a Wayland desktop: the pointer and the pixels from the screen-cast portal's
 // PipeWire streams, started asynchronously when the screen is taken and ended when it is given back.
-// Until the streams deliver, reads fail; when live reading cannot work the fallback (X11 through
-// XWayland) answers instead and the user is told once.
+// Until the streams deliver, reads fail; when live reading cannot work (also when the streams turn out to
+// carry no pointer) the fallback (X11 through XWayland) answers instead and the user is told once. After a
+// display change ends the sharing, one new session starts by itself.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <chrono>
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/qt/display_layout.h"
 #include "platform/qt/pipewire_stream.h"
 #include "platform/qt/portal_session.h"
 #include "platform/services.h"
@@ -20,7 +26,8 @@ namespace tintvale::qt {
 
 class PortalScreen : public ScreenServices {
  public:
-  explicit PortalScreen(ScreenServices& fallback);
+  // layout: the monitors of the X server the window lives on, which must outlive this; null: none known.
+  PortalScreen(ScreenServices& fallback, DisplayLayout* layout);
   ~PortalScreen();
   PortalScreen(const PortalScreen&) = delete;
   PortalScreen& operator=(const PortalScreen&) = delete;
@@ -36,17 +43,26 @@ class PortalScreen : public ScreenServices {
  private:
   friend class PortalScreenContext;
   enum class Mode { kIdle, kWaiting, kLive, kEnded, kFallback };
+  using Clock = std::chrono::steady_clock;
   void BeginSession();
   void EndSession();
   void OnHandshake(PortalResult& result);
+  void OnCaptureChanged();
+  void CheckPointer();
+  void FallBack(PortalOutcome outcome, const QString& detail);
   void OnStreamEnded();
+  void OnDisplayChanged();
+  void Resume();
+  void TellEnded();
   void OnActivated();
   void Tell(const char16_t* message, const QString& english);
+  std::vector<LayoutMonitor> Layout();
 
   ScreenServices& fallback_;
+  DisplayLayout* layout_;
   std::unique_ptr<ScreenContext> fallbackScreen_;
   QObject events_;  // receives what the application reports
-  // PipeWire's thread tells this one that the streams ended by writing to an eventfd: a plain system
+  // PipeWire's thread tells this one that the streams changed by writing to an eventfd: a plain system
   // call, with no Qt object shared between the threads.
   int wakeFd_ = -1;
   std::unique_ptr<QSocketNotifier> wake_;
@@ -58,6 +74,16 @@ class PortalScreen : public ScreenServices {
   std::unique_ptr<PortalSession> session_;
   std::unique_ptr<PipeWireCapture> capture_;
   QPointer<QMessageBox> box_;
+
+  QTimer pointerCheck_;  // the verdict on a pointer that has not come, once its time is up
+  // After the sharing ended: a display change reported within a moment makes it a resume, else the
+  // user is told.
+  QTimer tellEnded_;
+  QTimer resume_;  // the new session, once the new layout has settled
+  std::unique_ptr<MonitorsChangedWatch> monitorsChanged_;
+  bool displayChanged_ = false;
+  Clock::time_point lastDisplayChange_;
+  std::deque<Clock::time_point> resumes_;  // the automatic resumes of the last minute
 };
 
 }  // namespace tintvale::qt

@@ -40,7 +40,7 @@ bool ReadPair(const QVariant& v, std::int32_t& a, std::int32_t& b) {
   return true;
 }
 
-// Start's "streams": a(ua{sv}), each a PipeWire node with its place in the logical layout.
+// Start's "streams": a(ua{sv}), each a PipeWire node with what the desktop says of its place.
 std::vector<PipeWireCapture::Stream> ReadStreams(const QVariant& v) {
   std::vector<PipeWireCapture::Stream> streams;
   if (!v.canConvert<QDBusArgument>()) return streams;
@@ -54,8 +54,9 @@ std::vector<PipeWireCapture::Stream> ReadStreams(const QVariant& v) {
     arg.endStructure();
     PipeWireCapture::Stream s;
     s.node = node;
-    ReadPair(props.value(QStringLiteral("position")), s.place.x, s.place.y);
-    ReadPair(props.value(QStringLiteral("size")), s.place.width, s.place.height);
+    // KDE sends no position: its streams are placed by their size.
+    s.portal.hasPosition = ReadPair(props.value(QStringLiteral("position")), s.portal.x, s.portal.y);
+    ReadPair(props.value(QStringLiteral("size")), s.portal.width, s.portal.height);
     streams.push_back(s);
   }
   arg.endArray();
@@ -297,6 +298,25 @@ void PortalSession::Close(bool wait) {
   } else {
     bus.asyncCall(m, kCallTimeoutMs);
   }
+}
+
+namespace {
+const QString kDisplayConfig = QStringLiteral("org.gnome.Mutter.DisplayConfig");
+const QString kDisplayConfigPath = QStringLiteral("/org/gnome/Mutter/DisplayConfig");
+}  // namespace
+
+MonitorsChangedWatch::MonitorsChangedWatch(std::function<void()> changed) : changed_(std::move(changed)) {
+  QDBusConnection::sessionBus().connect(kDisplayConfig, kDisplayConfigPath, kDisplayConfig,
+                                        QStringLiteral("MonitorsChanged"), this, SLOT(OnMonitorsChanged()));
+}
+
+MonitorsChangedWatch::~MonitorsChangedWatch() {
+  QDBusConnection::sessionBus().disconnect(kDisplayConfig, kDisplayConfigPath, kDisplayConfig,
+                                           QStringLiteral("MonitorsChanged"), this, SLOT(OnMonitorsChanged()));
+}
+
+void MonitorsChangedWatch::OnMonitorsChanged() {
+  if (changed_) changed_();
 }
 
 }  // namespace tintvale::qt

@@ -76,4 +76,21 @@ class PortalSession : public QObject {
   std::string pendingToken_;
 };
 
+// mutter's word that the monitors changed (org.gnome.Mutter.DisplayConfig MonitorsChanged on the session
+// bus): on GNOME every such change ends the screen casts, also one that XWayland's monitors do not show
+// (a new scale in the physical layout mode). Elsewhere it never comes.
+class MonitorsChangedWatch : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit MonitorsChangedWatch(std::function<void()> changed);
+  ~MonitorsChangedWatch() override;
+
+ private Q_SLOTS:
+  void OnMonitorsChanged();
+
+ private:
+  std::function<void()> changed_;
+};
+
 }  // namespace tintvale::qt

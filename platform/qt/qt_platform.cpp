@@ -10,6 +10,7 @@
 #include "platform/qt/portal_screen.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_system.h"
+#include "platform/qt/randr_layout.h"
 #include "platform/qt/x11_screen.h"
 #include "platform/regfile/reg_store.h"
 
@@ -55,7 +56,10 @@ class QtPlatform : public Platform {
     QFont font = QApplication::font();
     font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans Mono CJK JP")});
     QApplication::setFont(font);
-    if (UsePortal()) portal_ = std::make_unique<qt::PortalScreen>(screen_);
+    if (UsePortal()) {
+      layout_ = std::make_unique<qt::RandrLayout>(displayName.isEmpty() ? nullptr : displayName.constData());
+      portal_ = std::make_unique<qt::PortalScreen>(screen_, layout_.get());
+    }
   }
 
   Toolkit& Forms() override { return toolkit_; }
@@ -77,6 +81,7 @@ class QtPlatform : public Platform {
   QApplication app_;
   qt::QtToolkit toolkit_;
   qt::X11Screen screen_;
+  std::unique_ptr<qt::RandrLayout> layout_;   // XWayland's monitors, where the portal's streams are placed
   std::unique_ptr<qt::PortalScreen> portal_;  // on Wayland desktops; it falls back to screen_
   RegFileRegistry registry_;
   qt::QtProcesses processes_;

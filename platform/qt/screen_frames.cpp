@@ -52,6 +52,23 @@ bool Inside(const MonitorPlace& m, ScreenPoint p, std::int32_t& x, std::int32_t&
   return true;
 }
 
+// The size a stream is matched by: its frames', else what the portal said (KDE: device pixels).
+FrameSize SizeOf(const PortalStream& stream, const std::vector<FrameSize>& frames, std::size_t i) {
+  const FrameSize f = i < frames.size() ? frames[i] : FrameSize{};
+  if (f.width > 0 && f.height > 0) return f;
+  return {stream.width, stream.height};
+}
+
+bool SameSize(FrameSize f, const LayoutMonitor& m) { return f.width == m.width && f.height == m.height; }
+
+// The frame is the monitor at one scale along both axes, to within the pixel a fractional scale rounds
+// away (2560 x 1440 shows a monitor that XWayland lays out as 1707 x 960 at scale 1.5).
+bool SameShape(FrameSize f, const LayoutMonitor& m) {
+  if (f.width <= 0 || f.height <= 0 || m.width <= 0 || m.height <= 0) return false;
+  const double scale = static_cast<double>(f.width) / m.width;
+  return std::abs(std::lround(m.height * scale) - f.height) <= 1;
+}
+
 bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 }  // namespace
@@ -86,6 +103,61 @@ int ScreenToStream(const std::vector<MonitorPlace>& monitors, ScreenPoint point,
     if (Inside(monitors[i], point, x, y)) return static_cast<int>(i);
   }
   return -1;
+}
+
+std::vector<MonitorPlace> PlaceStreams(const std::vector<PortalStream>& streams, const std::vector<FrameSize>& frames,
+                                       const std::vector<LayoutMonitor>& layout) {
+  ScreenPoint origin{};
+  for (const LayoutMonitor& m : layout) {
+    if (m.primary) {
+      origin = {m.x, m.y};
+      break;
+    }
+  }
+  std::vector<MonitorPlace> places(streams.size());
+  std::vector<bool> placed(streams.size(), false);
+  for (std::size_t i = 0; i < streams.size(); ++i) {
+    const PortalStream& s = streams[i];
+    MonitorPlace& p = places[i];
+    if (i < frames.size()) {
+      p.frameWidth = frames[i].width;
+      p.frameHeight = frames[i].height;
+    }
+    p.width = s.width;
+    p.height = s.height;
+    if (s.hasPosition) {
+      p.x = s.x - origin.x;
+      p.y = s.y - origin.y;
+      placed[i] = true;
+    }
+  }
+  // Streams without a position: by size, the exact matches before the scaled ones, so that a scaled
+  // match never takes a monitor another stream fits exactly.
+  std::vector<bool> taken(layout.size(), false);
+  for (const auto matches : {SameSize, SameShape}) {
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+      if (placed[i]) continue;
+      const FrameSize size = SizeOf(streams[i], frames, i);
+      for (std::size_t j = 0; j < layout.size(); ++j) {
+        if (taken[j] || !matches(size, layout[j])) continue;
+        const LayoutMonitor& m = layout[j];
+        places[i].x = m.x - origin.x;
+        places[i].y = m.y - origin.y;
+        places[i].width = m.width;
+        places[i].height = m.height;
+        taken[j] = placed[i] = true;
+        break;
+      }
+    }
+  }
+  return places;
+}
+
+PointerVerdict JudgePointer(const PointerEvidence& e, std::int64_t graceMs) {
+  if (e.metaMissing) return PointerVerdict::kNoMetadata;
+  if (e.positionSeen) return PointerVerdict::kWorking;
+  if (!e.frameSeen || !e.everyMonitorShared) return PointerVerdict::kWaiting;
+  return e.msSinceFirstFrame >= graceMs ? PointerVerdict::kNoPosition : PointerVerdict::kWaiting;
 }
 
 std::string RestoreTokenPath() {

@@ -32,15 +32,15 @@ struct FrameView {
 // than a row, an unknown format or a buffer too short to hold the pixel.
 ColorValue FramePixel(const FrameView& frame, std::int32_t x, std::int32_t y);
 
-// A monitor's stream: its place in the desktop's logical layout (as the portal gives it) and the size of
-// its frames in physical pixels (0 until the first format is known).
+// A monitor's stream: its place in the desktop's layout, measured from the primary monitor's top left, and
+// the size of its frames in device pixels (0 until the first format is known).
 struct MonitorPlace {
   std::int32_t x = 0, y = 0, width = 0, height = 0;
   std::int32_t frameWidth = 0, frameHeight = 0;
 };
 
-// The monitor's top left in screen pixels: its logical position converted at its own scale (frame
-// pixels per logical pixel, horizontally and vertically), so the monitor at logical 0,0 starts at 0,0.
+// The monitor's top left in screen pixels: its layout position converted at its own scale (frame pixels
+// per layout pixel, horizontally and vertically), so the place at 0,0 starts at 0,0.
 ScreenPoint MonitorOrigin(const MonitorPlace& monitor);
 // A point of the monitor's frame (physical pixels) in screen pixels.
 ScreenPoint StreamToScreen(const MonitorPlace& monitor, std::int32_t x, std::int32_t y);
@@ -48,6 +48,43 @@ ScreenPoint StreamToScreen(const MonitorPlace& monitor, std::int32_t x, std::int
 // preferred is tried first, so the monitor a point came from answers for it where scaled monitors overlap.
 int ScreenToStream(const std::vector<MonitorPlace>& monitors, ScreenPoint point, int preferred, std::int32_t& x,
                    std::int32_t& y);
+
+// A stream as the portal's Start describes it. GNOME gives its position and size in the layout's units
+// (device pixels, or logical pixels in its logical layout mode); KDE gives no position and its size in
+// device pixels.
+struct PortalStream {
+  bool hasPosition = false;
+  std::int32_t x = 0, y = 0, width = 0, height = 0;
+};
+struct FrameSize {
+  std::int32_t width = 0, height = 0;  // 0 until the stream's format is known
+};
+// A monitor of the X server the window lives on (XWayland's RandR): the same units as GNOME's layout.
+struct LayoutMonitor {
+  std::int32_t x = 0, y = 0, width = 0, height = 0;
+  bool primary = false;
+};
+
+// Where each stream (frames[i] its frame size) lies on the screen, measured from the top left of the
+// layout's primary monitor (from the layout's 0,0 without one). A stream without a position takes the
+// place of a layout monitor of its size: the same size first, else the same shape at a scale, each
+// monitor once, streams and monitors in their order; one that matches none is put at 0,0.
+std::vector<MonitorPlace> PlaceStreams(const std::vector<PortalStream>& streams, const std::vector<FrameSize>& frames,
+                                       const std::vector<LayoutMonitor>& layout);
+
+// What the buffers have shown about the pointer since the streams started, and the verdict on it: cursor
+// metadata missing from a stream's buffers is final at once; a pointer position that never comes is
+// final graceMs after the first picture, and only when every monitor is shared (the pointer may rest on
+// one that is not).
+struct PointerEvidence {
+  bool metaMissing = false;   // a stream's buffers carry no cursor metadata
+  bool positionSeen = false;  // a buffer's cursor metadata held a position (cursor id not 0)
+  bool frameSeen = false;     // a picture has come
+  std::int64_t msSinceFirstFrame = 0;
+  bool everyMonitorShared = true;
+};
+enum class PointerVerdict { kWaiting, kWorking, kNoMetadata, kNoPosition };
+PointerVerdict JudgePointer(const PointerEvidence& evidence, std::int64_t graceMs);
 
 // The restore token file: $XDG_STATE_HOME/tintvale/restore-token, or ~/.local/state/tintvale/... when
 // XDG_STATE_HOME is unset or not absolute. Empty when neither it nor HOME can be found.

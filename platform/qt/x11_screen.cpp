@@ -256,31 +256,44 @@ void X11Screen::TakeMonitorNotices() {
   }
 }
 
-ScreenPoint X11Screen::AskOrigin(std::uint32_t root) {
-  xcb_connection_t* c = connection_;
-  if (randrMinor_ >= 5) {
+std::vector<Monitor> QueryMonitors(xcb_connection_t* c, std::uint32_t root, int randrMinor) {
+  std::vector<Monitor> monitors;
+  if (randrMinor >= 5) {
     XcbPtr<xcb_randr_get_monitors_reply_t> reply(
         xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
-    if (!reply) return {};
-    std::vector<Monitor> monitors;
+    if (!reply) return monitors;
     for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
-      monitors.push_back({it.data->x, it.data->y, it.data->primary != 0});
+      monitors.push_back({it.data->x, it.data->y, it.data->primary != 0, it.data->width, it.data->height});
     }
-    return PrimaryOrigin(monitors);
+    return monitors;
   }
-  if (randrMinor_ < 3) return {};  // no primary output before RandR 1.3
-  // Before monitors: the CRTC that shows the primary output.
-  XcbPtr<xcb_randr_get_output_primary_reply_t> primary(
-      xcb_randr_get_output_primary_reply(c, xcb_randr_get_output_primary(c, root), nullptr));
-  if (!primary || primary->output == XCB_NONE) return {};
-  XcbPtr<xcb_randr_get_output_info_reply_t> output(
-      xcb_randr_get_output_info_reply(c, xcb_randr_get_output_info(c, primary->output, XCB_CURRENT_TIME), nullptr));
-  if (!output || output->crtc == XCB_NONE) return {};
-  XcbPtr<xcb_randr_get_crtc_info_reply_t> crtc(
-      xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, output->crtc, XCB_CURRENT_TIME), nullptr));
-  if (!crtc) return {};
-  return {crtc->x, crtc->y};
+  if (randrMinor < 2) return monitors;
+  // Before monitors: the CRTCs that show an output, the one showing the primary output (1.3) primary.
+  xcb_randr_output_t primaryOutput = XCB_NONE;
+  if (randrMinor >= 3) {
+    XcbPtr<xcb_randr_get_output_primary_reply_t> primary(
+        xcb_randr_get_output_primary_reply(c, xcb_randr_get_output_primary(c, root), nullptr));
+    if (primary) primaryOutput = primary->output;
+  }
+  XcbPtr<xcb_randr_get_screen_resources_current_reply_t> resources(xcb_randr_get_screen_resources_current_reply(
+      c, xcb_randr_get_screen_resources_current(c, root), nullptr));
+  if (!resources) return monitors;
+  const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(resources.get());
+  const int count = xcb_randr_get_screen_resources_current_crtcs_length(resources.get());
+  for (int i = 0; i < count; ++i) {
+    XcbPtr<xcb_randr_get_crtc_info_reply_t> crtc(
+        xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, crtcs[i], resources->config_timestamp), nullptr));
+    if (!crtc || crtc->mode == XCB_NONE || xcb_randr_get_crtc_info_outputs_length(crtc.get()) < 1) continue;
+    const xcb_randr_output_t* outputs = xcb_randr_get_crtc_info_outputs(crtc.get());
+    const bool primary = primaryOutput != XCB_NONE &&
+                         std::find(outputs, outputs + xcb_randr_get_crtc_info_outputs_length(crtc.get()),
+                                   primaryOutput) != outputs + xcb_randr_get_crtc_info_outputs_length(crtc.get());
+    monitors.push_back({crtc->x, crtc->y, primary, crtc->width, crtc->height});
+  }
+  return monitors;
 }
+
+ScreenPoint X11Screen::AskOrigin(std::uint32_t root) { return PrimaryOrigin(QueryMonitors(connection_, root, randrMinor_)); }
 
 void X11Screen::Disconnect::operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 

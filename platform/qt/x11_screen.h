@@ -38,13 +38,17 @@ Region PredictedRegion(ScreenPoint previous, ScreenPoint last, int rootWidth, in
 // by bit replication.
 ColorValue DecodeTrueColor(std::uint32_t pixel, const PixelFormat& format);
 
-// A monitor as RandR lists it: its top left on the root, and whether it is the primary one.
+// A monitor as RandR lists it: its place on the root, and whether it is the primary one.
 struct Monitor {
   std::int32_t x = 0, y = 0;
   bool primary = false;
+  std::int32_t width = 0, height = 0;
 };
 // Where screen coordinates start on a root: the top left of the primary monitor, else of the root.
 ScreenPoint PrimaryOrigin(const std::vector<Monitor>& monitors);
+// The monitors of root through RandR 1.randrMinor: RandR's monitors from 1.5, before that each CRTC that
+// shows an output (the primary output's CRTC primary from 1.3). Empty when RandR cannot tell.
+std::vector<Monitor> QueryMonitors(xcb_connection_t* connection, std::uint32_t root, int randrMinor);
 
 // Reads through a connection of its own to displayName (null: $DISPLAY) when Qt runs on X11
 // (qtConnection not null), and through Qt's when that one cannot be opened.

@@ -49,18 +49,21 @@ start_desktop() {
 # The test source with its command pipe on fd 7; "ready NODE..." gives the nodes, in $nodes.
 source_pid=""
 start_source() {
-  rm -f "$tmp/source.in"
+  # The last source's "ready" line must not be read for this one's (the new one's file is opened by its
+  # own process, a moment later).
+  rm -f "$tmp/source.in" "$tmp/source.out"
   mkfifo "$tmp/source.in"
   "$test_source" "$@" <"$tmp/source.in" >"$tmp/source.out" 2>>"$tmp/source.err" &
   source_pid=$!
   stop_at_exit "$source_pid"
   exec 7>"$tmp/source.in"
-  wait_for 20 grep -q '^ready' "$tmp/source.out" || die "the test source did not start"
+  wait_for 20 grep -qs '^ready' "$tmp/source.out" || die "the test source did not start"
   read -r _ nodes <"$tmp/source.out"
 }
 say() { echo "$*" >&7; }
-# The monitors Start hands out: "X Y WIDTH HEIGHT" (logical) for each node in $nodes, in order.
-# Written whole and renamed into place: a Start that reads it meanwhile sees the old list or the new one.
+# The monitors Start hands out: "X Y WIDTH HEIGHT" for each node in $nodes, in order ("- - WIDTH HEIGHT":
+# no position, as KDE sends them). Written whole and renamed into place: a Start that reads it meanwhile
+# sees the old list or the new one.
 place() {
   local n i=0 placement
   : >"$TINTVALE_PORTAL_DIR/streams.new"

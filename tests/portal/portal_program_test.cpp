@@ -1,5 +1,6 @@
 // The real program on the real Qt platform with the portal screen, run by portal_test.sh inside its
-// private desktop (two monitors: the primary at logical 0,0 and one on its left at scale 2). The window's
+// private desktop (PortalProgram: two monitors, the primary at 0,0 and one on its left at scale 2, on an
+// X server whose one monitor is not primary; PrimaryOrigin: below). The window's
 // coordinate text and swatch are recorded as the program writes them; the test source's pointer and
 // pictures are scripted through $TINTVALE_TEST_SOURCE_INPUT.
 #include <gtest/gtest.h>
@@ -175,6 +176,37 @@ TEST(PortalProgram, APositionOutsideAStreamsFrameIsNotThePointer) {
   const Text wrong = Coordinates(0, 5);
   EXPECT_FALSE(QTest::qWaitFor([&] { return g_seen.coordinates == wrong; }, 1000)) << Shown();
   EXPECT_TRUE(Shows(5, 5, 0x000000FF));
+}
+
+// Run by portal_test.sh primary_origin and kde_placement: the X server lists a 160x240 monitor at 0,0 and
+// the 320x240 primary at 160,0, as XWayland does for a monitor left of the primary on GNOME; stream 0 is
+// the left monitor, stream 1 the primary (with their places, or for KDE without).
+void Shell(const char* command) { ASSERT_EQ(std::system(command), 0) << command; }
+
+TEST(PrimaryOrigin, CoordinatesStartAtThePrimarysTopLeft) {
+  Say("fill 0 00FF00");
+  Say("fill 1 FF0000");
+  Say("rect 1 300 200 10 10 0000FF");
+  Say("cursor 1 0 0");
+  EXPECT_TRUE(Shows(0, 0, 0x000000FF));
+  Say("cursor 1 305 205");
+  EXPECT_TRUE(Shows(305, 205, 0x00FF0000));
+  Say("cursor 0 0 0");
+  EXPECT_TRUE(Shows(-160, 0, 0x0000FF00));
+  Say("cursor 0 159 239");
+  EXPECT_TRUE(Shows(-1, 239, 0x0000FF00));
+}
+
+TEST(PrimaryOrigin, ANewPrimaryWhileRunningMovesTheOrigin) {
+  // The left monitor becomes the primary; the primary output's change is what RandR sends a notice for.
+  Shell("xrandr --delmonitor tintvale-primary && xrandr --delmonitor tintvale-left && "
+      "xrandr --setmonitor '*tintvale-left' 160/42x240/63+0+0 screen >/dev/null && "
+      "xrandr --setmonitor tintvale-primary 320/85x240/63+160+0 none >/dev/null && "
+      "xrandr --output screen --noprimary");
+  Say("cursor 1 0 0");
+  EXPECT_TRUE(Shows(160, 0, 0x000000FF));
+  Say("cursor 0 10 20");
+  EXPECT_TRUE(Shows(10, 20, 0x0000FF00));
 }
 
 }  // namespace

@@ -65,9 +65,10 @@ calls_at_least() { [ "$(count_calls "$1")" -ge "$2" ]; }
 stderr_has() { grep -q -- "$1" "$tmp/stderr"; }
 
 # One monitor with a known colour and the pointer on it: the capture reads the colour through the portal.
+# Usage: start_live [FORMAT [SOURCE OPTIONS...]]
 start_live() {
   start_desktop
-  start_source --size 320x240 --format "${1:-BGRx}"
+  start_source --size 320x240 --format "${1:-BGRx}" "${@:2}"
   place "0 0 320 240"
   say "fill 0 0A00AB"
   say "rect 0 100 100 20 20 12A5C3"
@@ -95,11 +96,13 @@ case $case_name in
     start_desktop
     start_source --size 320x240 --size 320x240 --format RGBx
     place "0 0 320 240" "-160 0 160 120"
-    TINTVALE_TEST_SOURCE_INPUT=$tmp/source.in "$program_tests" 2>"$tmp/stderr" || die "the in-process program tests failed"
+    TINTVALE_TEST_SOURCE_INPUT=$tmp/source.in "$program_tests" --gtest_filter='PortalProgram.*' 2>"$tmp/stderr" ||
+      die "the in-process program tests failed"
     ;;
 
   capture_under_pointer)
-    start_live xBGR
+    # KWin's cursor metadata size (the other cases offer mutter's).
+    start_live xBGR --cursor-meta kwin
     # The pointer moves, the colour under a still pointer changes: each is followed.
     say "cursor 0 5 5"
     capture_until_clipboard '#0A00AB'
@@ -179,6 +182,95 @@ case $case_name in
     close_and_expect_status_0
     ;;
 
+  primary_origin | kde_placement)
+    # XWayland's monitors as GNOME and KDE lay them out: a 160x240 monitor left of the 320x240 primary,
+    # which therefore starts at x = 160. Stream 0 is the left one: portal order is not monitor order.
+    # GNOME gives each stream its place; KDE gives none, and the streams are placed by their size.
+    command -v xrandr >/dev/null || { echo "SKIP: xrandr is needed" >&2; exit 77; }
+    start_x 480x240x24 141 190
+    xrandr --setmonitor tintvale-left 160/42x240/63+0+0 none >/dev/null
+    xrandr --setmonitor '*tintvale-primary' 320/85x240/63+160+0 screen >/dev/null
+    xrandr --output screen --primary
+    start_desktop
+    start_source --size 160x240 --size 320x240
+    if [ "$case_name" = primary_origin ]; then place "0 0 160 240" "160 0 320 240"; else place "- - 160 240" "- - 320 240"; fi
+    TINTVALE_TEST_SOURCE_INPUT=$tmp/source.in "$program_tests" --gtest_filter='PrimaryOrigin.*' 2>"$tmp/stderr" ||
+      die "the in-process program tests failed"
+    ;;
+
+  no_cursor_meta)
+    # The portal lists cursor metadata, but the negotiated buffers carry none (as when the sizes the two
+    # sides offer do not meet): the same fallback as a desktop without it.
+    start_desktop
+    start_source --size 320x240 --cursor-meta none
+    place "0 0 320 240"
+    say "fill 0 5A5A5A"
+    say "cursor 0 10 10"
+    start -c
+    expect_fallback "carry no cursor metadata"
+    stderr_has "GNOME and KDE Plasma" || die "stderr does not name the desktops that sample live"
+    wait_for 10 calls_at_least Close 1 || die "the portal session was not closed"
+    close_and_expect_status_0
+    ;;
+
+  no_pointer_position)
+    # Buffers with cursor metadata that never holds a position (id 0 throughout) after the first picture.
+    start_desktop
+    start_source --size 320x240
+    place "0 0 320 240"
+    say "fill 0 5A5A5A"
+    start -c
+    expect_fallback "no pointer position came"
+    close_and_expect_status_0
+    ;;
+
+  still_pointer)
+    # The first picture brings the pointer, then nothing comes for longer than the program waits for a
+    # position: no fallback, the colour is still read.
+    start_live
+    wait_for 6 has_message_box && die "a message box appeared for a still pointer: $(cat "$tmp/stderr")"
+    [ -s "$tmp/stderr" ] && die "unexpected output: $(cat "$tmp/stderr")"
+    printf 'stale' | xclip -i -selection clipboard
+    capture_until_clipboard '#12A5C3'
+    close_and_expect_status_0
+    ;;
+
+  display_change)
+    # A display change ends the sharing (as on GNOME); the program starts one new session with the token
+    # by itself, without a word, whether XWayland's monitors or mutter tell of the change, before or after
+    # the end. A fourth within a minute is told like a stop.
+    command -v xrandr >/dev/null || { echo "SKIP: xrandr is needed" >&2; exit 77; }
+    start_x 640x480x24 141 190
+    start_live
+    selects() { count_calls SelectSources; }
+    resumed() {  # $1: the SelectSources count to reach, $2: the colour to capture then
+      wait_for 10 calls_at_least SelectSources "$1" || die "no new session after display change $(($1 - 1))"
+      [ "$(grep '"SelectSources"' "$calls" | tail -n1 | grep -c restore_data)" -eq 1 ] || die "the resume did not offer the token"
+      say "fill 0 $2"
+      capture_until_clipboard "#$2"
+    }
+    test_call() { dbus-send --session --print-reply --dest=org.freedesktop.impl.portal.desktop.test \
+      /org/freedesktop/portal/desktop "org.tintvale.Test.$1" "${@:2}" >/dev/null || die "test backend: $1"; }
+    # 1: the sharing ends, then XWayland's monitors change.
+    test_call StopSharing
+    xrandr --output screen --primary
+    resumed 2 336699
+    # 2: XWayland's monitors change, then the sharing ends.
+    xrandr --output screen --noprimary
+    test_call StopSharing
+    resumed 3 446688
+    # 3: mutter's MonitorsChanged after the end, with no change XWayland shows (a new scale).
+    test_call DisplayChange string:close-first
+    resumed 4 557799
+    has_message_box && die "a message box after a display change"
+    [ -s "$tmp/stderr" ] && die "unexpected output: $(cat "$tmp/stderr")"
+    # 4: the fourth in a minute is not followed: told once, no new session.
+    test_call DisplayChange string:signal-first
+    wait_for 20 stderr_has "sharing ended" || die "stderr does not say the sharing ended"
+    wait_for 2 calls_at_least SelectSources 5 && die "a fourth resume within a minute"
+    close_and_expect_status_0
+    ;;
+
   source_killed)
     start_live
     kill -KILL "$source_pid"
@@ -203,12 +295,13 @@ case $case_name in
     ;;
 
   stop_sharing)
-    # The desktop's sharing indicator ends the session: the program keeps running, reads fail, the
-    # close box still ends it.
+    # The desktop's sharing indicator ends the session with no display change: the program keeps running,
+    # reads fail, it says so once and starts no new session by itself; the close box still ends it.
     start_live
     dbus-send --session --print-reply --dest=org.freedesktop.impl.portal.desktop.test /org/freedesktop/portal/desktop \
       org.tintvale.Test.StopSharing >/dev/null || die "could not stop the sharing"
     wait_for 20 stderr_has "sharing ended" || die "stderr does not say the sharing ended"
+    [ "$(count_calls SelectSources)" -eq 1 ] || die "a new session without a display change or an activation"
     say "fill 0 FFFFFF"
     xdotool key Return
     # A bounded look for what must not happen: reads fail now, so the capture keeps the last colour.

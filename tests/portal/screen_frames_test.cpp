@@ -123,6 +123,180 @@ TEST(MonitorPlacement, OverlappingScaledMonitorsAnswerForTheOneThePointCameFrom)
   EXPECT_EQ(ScreenToStream(monitors, {100, 100}, 7, x, y), 0) << "a preferred index out of range is ignored";
 }
 
+// One desktop: what the portal says of each stream, its frame size, XWayland's monitors, and where points
+// of each stream's frame must show.
+struct Probe {
+  std::size_t stream;
+  ScreenPoint frame;
+  ScreenPoint screen;
+};
+struct DesktopRow {
+  const char* desktop;
+  std::vector<PortalStream> streams;
+  std::vector<FrameSize> frames;
+  std::vector<LayoutMonitor> layout;
+  std::vector<Probe> probes;
+};
+
+void ExpectPlacement(const DesktopRow& row) {
+  const std::vector<MonitorPlace> places = PlaceStreams(row.streams, row.frames, row.layout);
+  ASSERT_EQ(places.size(), row.streams.size()) << row.desktop;
+  for (const Probe& probe : row.probes) {
+    const ScreenPoint p = StreamToScreen(places[probe.stream], probe.frame.x, probe.frame.y);
+    EXPECT_EQ(p.x, probe.screen.x) << row.desktop << ": stream " << probe.stream << " at " << probe.frame.x << ","
+                                   << probe.frame.y;
+    EXPECT_EQ(p.y, probe.screen.y) << row.desktop << ": stream " << probe.stream << " at " << probe.frame.x << ","
+                                   << probe.frame.y;
+    // And back: the point is read from that stream's frame at that place (once there is a frame).
+    if (row.frames.empty()) continue;
+    std::int32_t x = -1, y = -1;
+    EXPECT_EQ(ScreenToStream(places, probe.screen, static_cast<int>(probe.stream), x, y),
+              static_cast<int>(probe.stream))
+        << row.desktop << ": " << probe.screen.x << "," << probe.screen.y;
+    EXPECT_EQ(x, probe.frame.x) << row.desktop;
+    EXPECT_EQ(y, probe.frame.y) << row.desktop;
+  }
+}
+
+PortalStream At(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) { return {true, x, y, w, h}; }
+PortalStream Unplaced(std::int32_t w, std::int32_t h) { return {false, 0, 0, w, h}; }
+
+// GNOME: mutter refuses negative positions, so a monitor left of the primary puts the primary at x > 0;
+// its stream order is not monitor order (the second monitor came first in every measured run).
+TEST(PlaceStreams, GnomeMeasuresFromXWaylandsPrimaryInBothLayoutModes) {
+  const DesktopRow rows[] = {
+      {"physical: 1024x768 left of a 1920x1080 primary, scale 1",
+       {At(0, 0, 1024, 768), At(1024, 0, 1920, 1080)},
+       {{1024, 768}, {1920, 1080}},
+       {{1024, 0, 1920, 1080, true}, {0, 0, 1024, 768, false}},
+       {{1, {0, 0}, {0, 0}}, {1, {1919, 1079}, {1919, 1079}}, {0, {0, 0}, {-1024, 0}}, {0, {1023, 767}, {-1, 767}}}},
+      {"physical: a 3200x1800 primary at scale 2 right of a 1024x768 monitor (device pixels everywhere)",
+       {At(0, 0, 1024, 768), At(1024, 0, 3200, 1800)},
+       {{1024, 768}, {3200, 1800}},
+       {{1024, 0, 3200, 1800, true}, {0, 0, 1024, 768, false}},
+       {{1, {0, 0}, {0, 0}}, {1, {3199, 1799}, {3199, 1799}}, {0, {1023, 0}, {-1, 0}}}},
+      {"logical: the same, the primary logical 1600x900, XWayland in layout pixels",
+       {At(0, 0, 1024, 768), At(1024, 0, 1600, 900)},
+       {{1024, 768}, {3200, 1800}},
+       {{1024, 0, 1600, 900, true}, {0, 0, 1024, 768, false}},
+       {{1, {0, 0}, {0, 0}}, {1, {3199, 1799}, {3199, 1799}}, {0, {0, 0}, {-1024, 0}}, {0, {1023, 767}, {-1, 767}}}},
+      {"logical: a 1600x960 monitor at scale 2 (logical 800x480) left of a scale-1 primary",
+       {At(0, 0, 800, 480), At(800, 0, 1024, 768)},
+       {{1600, 960}, {1024, 768}},
+       {{800, 0, 1024, 768, true}, {0, 0, 800, 480, false}},
+       {{1, {0, 0}, {0, 0}}, {0, {0, 0}, {-1600, 0}}, {0, {1599, 959}, {-1, 959}}}},
+      {"physical: a monitor above the primary",
+       {At(0, 0, 1024, 768), At(0, 768, 1920, 1080)},
+       {{1024, 768}, {1920, 1080}},
+       {{0, 768, 1920, 1080, true}, {0, 0, 1024, 768, false}},
+       {{1, {5, 0}, {5, 0}}, {0, {7, 767}, {7, -1}}}},
+      {"the primary at 0,0 with a monitor on its right",
+       {At(1920, 0, 1024, 768), At(0, 0, 1920, 1080)},
+       {{1024, 768}, {1920, 1080}},
+       {{0, 0, 1920, 1080, true}, {1920, 0, 1024, 768, false}},
+       {{1, {0, 0}, {0, 0}}, {0, {0, 0}, {1920, 0}}}},
+      {"no primary in RandR: the layout's 0,0 is the origin, as before",
+       {At(0, 0, 1024, 768), At(1024, 0, 1920, 1080)},
+       {{1024, 768}, {1920, 1080}},
+       {{1024, 0, 1920, 1080, false}, {0, 0, 1024, 768, false}},
+       {{0, {0, 0}, {0, 0}}, {1, {0, 0}, {1024, 0}}}},
+      {"no RandR at all",
+       {At(0, 0, 1024, 768), At(1024, 0, 1920, 1080)},
+       {{1024, 768}, {1920, 1080}},
+       {},
+       {{0, {0, 0}, {0, 0}}, {1, {0, 0}, {1024, 0}}}},
+      {"frame sizes not known yet: the portal's size stands for the frame",
+       {At(0, 0, 1024, 768), At(1024, 0, 1920, 1080)},
+       {},
+       {{1024, 0, 1920, 1080, true}},
+       {{0, {0, 0}, {-1024, 0}}, {1, {0, 0}, {0, 0}}}},
+  };
+  for (const DesktopRow& row : rows) ExpectPlacement(row);
+}
+
+// KDE 5.27: no position, the size in device pixels; XWayland lays the monitors out at the largest
+// monitor scale (a scale-1 monitor beside a scale-2 one shows at twice its pixel size).
+TEST(PlaceStreams, KdeStreamsTakeTheXWaylandMonitorOfTheirSize) {
+  const DesktopRow rows[] = {
+      {"two sizes at scale 1, the right one primary, the streams in the other order",
+       {Unplaced(1920, 1080), Unplaced(1024, 768)},
+       {{1920, 1080}, {1024, 768}},
+       {{0, 0, 1024, 768, false}, {1024, 0, 1920, 1080, true}},
+       {{0, {0, 0}, {0, 0}}, {0, {1919, 1079}, {1919, 1079}}, {1, {0, 0}, {-1024, 0}}, {1, {1023, 767}, {-1, 767}}}},
+      {"the primary left at 0,0, a monitor on its right",
+       {Unplaced(1024, 768), Unplaced(1280, 1024)},
+       {{1024, 768}, {1280, 1024}},
+       {{0, 0, 1280, 1024, true}, {1280, 0, 1024, 768, false}},
+       {{1, {0, 0}, {0, 0}}, {0, {0, 0}, {1280, 0}}, {0, {1023, 767}, {2303, 767}}}},
+      {"a scale-1 1920x1080 primary shown at 3840x2160 beside a 2560x1600 monitor at scale 2",
+       {Unplaced(2560, 1600), Unplaced(1920, 1080)},
+       {{2560, 1600}, {1920, 1080}},
+       {{0, 0, 2560, 1600, false}, {2560, 0, 3840, 2160, true}},
+       {{1, {0, 0}, {0, 0}}, {1, {1919, 1079}, {1919, 1079}}, {0, {0, 0}, {-2560, 0}}, {0, {2559, 0}, {-1, 0}}}},
+      {"a fractional scale: 2560x1440 at 1.5 that XWayland lists as 1707x960",
+       {Unplaced(2560, 1440)},
+       {{2560, 1440}},
+       {{0, 0, 1707, 960, true}},
+       {{0, {0, 0}, {0, 0}}, {0, {2559, 1439}, {2559, 1439}}}},
+      {"before the first format: the portal's size (device pixels) is matched",
+       {Unplaced(1920, 1080), Unplaced(1024, 768)},
+       {},
+       {{0, 0, 1024, 768, false}, {1024, 0, 1920, 1080, true}},
+       {{1, {0, 0}, {-1024, 0}}, {0, {0, 0}, {0, 0}}}},
+      {"a stream that matches no monitor sits at 0,0",
+       {Unplaced(800, 600), Unplaced(1024, 768)},
+       {{800, 600}, {1024, 768}},
+       {{100, 0, 1024, 768, true}},
+       {{0, {0, 0}, {0, 0}}, {1, {0, 0}, {0, 0}}}},
+  };
+  for (const DesktopRow& row : rows) ExpectPlacement(row);
+}
+
+TEST(PlaceStreams, IdenticalKdeMonitorsAreTakenInOrderAndEachKeepsItsOwnFrame) {
+  // Nothing tells two monitors of one size apart: the first stream takes the first such monitor RandR
+  // lists. The colour under the pointer still comes from the stream that reports the pointer.
+  const std::vector<MonitorPlace> places = PlaceStreams({Unplaced(1024, 768), Unplaced(1024, 768)},
+                                                        {{1024, 768}, {1024, 768}},
+                                                        {{0, 0, 1024, 768, true}, {1024, 0, 1024, 768, false}});
+  ASSERT_EQ(places.size(), 2u);
+  EXPECT_EQ(MonitorOrigin(places[0]).x, 0);
+  EXPECT_EQ(MonitorOrigin(places[1]).x, 1024);
+  std::int32_t x = 0, y = 0;
+  EXPECT_EQ(ScreenToStream(places, StreamToScreen(places[1], 5, 6), 1, x, y), 1);
+  EXPECT_EQ(x, 5);
+  EXPECT_EQ(y, 6);
+}
+
+TEST(PlaceStreams, AScaledMatchNeverTakesAMonitorAnotherStreamFitsExactly) {
+  // 1024x768 fits XWAYLAND1 exactly; 2048x1536 has that shape at scale 2 but must take its own monitor.
+  const std::vector<MonitorPlace> places =
+      PlaceStreams({Unplaced(2048, 1536), Unplaced(1024, 768)}, {{2048, 1536}, {1024, 768}},
+                   {{0, 0, 1024, 768, true}, {1024, 0, 2048, 1536, false}});
+  EXPECT_EQ(places[0].x, 1024);
+  EXPECT_EQ(places[1].x, 0);
+}
+
+TEST(JudgePointer, WaitsForTheFirstPictureAndNeverTripsOnAStillPointer) {
+  constexpr std::int64_t kGrace = 4000;
+  struct Row {
+    PointerEvidence evidence;
+    PointerVerdict verdict;
+    const char* why;
+  } rows[] = {
+      {{false, false, false, 0, true}, PointerVerdict::kWaiting, "nothing has come yet"},
+      {{true, false, false, 0, true}, PointerVerdict::kNoMetadata, "buffers without cursor metadata: at once"},
+      {{true, true, true, 0, true}, PointerVerdict::kNoMetadata, "one stream without metadata is enough"},
+      {{false, true, true, 0, true}, PointerVerdict::kWorking, "a position with the first picture"},
+      {{false, true, false, 0, true}, PointerVerdict::kWorking, "a position before any picture (cursor-only)"},
+      {{false, true, true, 60000, true}, PointerVerdict::kWorking, "a still pointer a minute later"},
+      {{false, false, true, 3999, true}, PointerVerdict::kWaiting, "no position yet, within the grace"},
+      {{false, false, true, 4000, true}, PointerVerdict::kNoPosition, "no position when the grace is up"},
+      {{false, false, false, 0, true}, PointerVerdict::kWaiting, "pictures that never come start no clock"},
+      {{false, false, true, 60000, false}, PointerVerdict::kWaiting, "a monitor not shared may hold the pointer"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(JudgePointer(r.evidence, kGrace), r.verdict) << r.why;
+}
+
 class TokenFile : public ::testing::Test {
  protected:
   void SetUp() override {

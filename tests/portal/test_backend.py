@@ -7,9 +7,12 @@ $TINTVALE_PORTAL_DIR/calls.log with the options it received. What it answers is 
 $TINTVALE_PORTAL_DIR at each call:
   mode     grant (default) | cancel (the user says no at Start) | refuse-token (SelectSources fails
            when the frontend passes stored restore data)
-  streams  one line per monitor: "NODE X Y WIDTH HEIGHT" (logical place), handed out by Start
+  streams  one line per monitor: "NODE X Y WIDTH HEIGHT" (its place in the layout), handed out by Start;
+           "NODE - - WIDTH HEIGHT" gives no position, as KDE does
 At start-up, AvailableCursorModes is 1|2|4, or 1|2 when $TINTVALE_PORTAL_DIR/no-metadata exists (the
 frontend reads it once).
+It also owns mutter's org.gnome.Mutter.DisplayConfig name, for its MonitorsChanged signal: the test's
+DisplayChange hook sends it and ends every session, as mutter does on any monitor change.
 """
 import json
 import os
@@ -107,17 +110,20 @@ class ScreenCast(dbus.service.Object):
     @dbus.service.method(IFACE, in_signature="oossa{sv}", out_signature="ua{sv}")
     def Start(self, handle, session_handle, app_id, parent_window, options):
         mode = read("mode")
-        log("Start", session=session_handle, mode=mode)
+        log("Start", session=session_handle, mode=mode, streams=read("streams"))
         if mode == "cancel":
             return dbus.UInt32(1), dbus.Dictionary({}, signature="sv")
         streams = []
         for line in read("streams").splitlines():
-            node, x, y, w, h = (int(v) for v in line.split())
-            streams.append(dbus.Struct((dbus.UInt32(node), dbus.Dictionary({
-                "position": dbus.Struct((dbus.Int32(x), dbus.Int32(y)), signature="ii"),
-                "size": dbus.Struct((dbus.Int32(w), dbus.Int32(h)), signature="ii"),
+            node, x, y, w, h = line.split()
+            props = {
+                "size": dbus.Struct((dbus.Int32(int(w)), dbus.Int32(int(h))), signature="ii"),
                 "source_type": dbus.UInt32(1),
-            }, signature="sv")), signature="ua{sv}"))
+            }
+            if x != "-":
+                props["position"] = dbus.Struct((dbus.Int32(int(x)), dbus.Int32(int(y))), signature="ii")
+            streams.append(dbus.Struct((dbus.UInt32(int(node)), dbus.Dictionary(props, signature="sv")),
+                                       signature="ua{sv}"))
         results = {
             "streams": dbus.Array(streams, signature="(ua{sv})"),
             "persist_mode": dbus.UInt32(2),
@@ -133,14 +139,36 @@ class ScreenCast(dbus.service.Object):
             log("StopSharing", session=path)
             session.Closed()
 
+    # A monitor change as mutter makes it: MonitorsChanged and every session ended, in the order given
+    # ("signal-first" or "close-first"), or the signal alone ("signal-only").
+    @dbus.service.method("org.tintvale.Test", in_signature="s", out_signature="")
+    def DisplayChange(self, order):
+        log("DisplayChange", order=order)
+        if order == "signal-first" or order == "signal-only":
+            self.display_config.MonitorsChanged()
+        if order != "signal-only":
+            self.StopSharing()
+        if order == "close-first":
+            self.display_config.MonitorsChanged()
+
+
+class DisplayConfig(dbus.service.Object):
+    """The one signal of mutter's display configuration interface that the program listens to."""
+
+    @dbus.service.signal("org.gnome.Mutter.DisplayConfig", signature="")
+    def MonitorsChanged(self):
+        pass
+
 
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
     # Both kept referenced: a collected BusName gives its name back.
     portal = ScreenCast(bus)
+    portal.display_config = DisplayConfig(bus, "/org/gnome/Mutter/DisplayConfig")
     name = dbus.service.BusName(NAME, bus, do_not_queue=True)
-    print("backend ready", name.get_name(), portal.props["AvailableCursorModes"], flush=True)
+    mutter_name = dbus.service.BusName("org.gnome.Mutter.DisplayConfig", bus, do_not_queue=True)
+    print("backend ready", name.get_name(), mutter_name.get_name(), portal.props["AvailableCursorModes"], flush=True)
     GLib.MainLoop().run()
 
 

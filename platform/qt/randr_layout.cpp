@@ -1,0 +1,82 @@
+#include "platform/qt/randr_layout.h"
+
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+#include "platform/qt/x11_screen.h"
+
+namespace tintvale::qt {
+namespace {
+
+// The notices of one change (the screen's size, each CRTC, each output) come within a few milliseconds.
+constexpr int kSettleMs = 50;
+
+}  // namespace
+
+void RandrLayout::Disconnect::operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+
+RandrLayout::RandrLayout(const char* displayName) {
+  connection_.reset(xcb_connect(displayName, nullptr));
+  xcb_connection_t* c = connection_.get();
+  if (xcb_connection_has_error(c)) {
+    connection_.reset();
+    return;
+  }
+  const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+  if (!randr || !randr->present) return;
+  xcb_randr_query_version_reply_t* version =
+      xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr);
+  if (version && version->major_version == 1 && version->minor_version >= 2) {
+    randrMinor_ = static_cast<int>(version->minor_version);
+  }
+  std::free(version);
+  if (randrMinor_ < 0) return;
+  firstEvent_ = randr->first_event;
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  xcb_randr_select_input(c, root,
+                         XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
+                             XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+  xcb_flush(c);
+  Read();
+  settle_.setSingleShot(true);
+  settle_.setInterval(kSettleMs);
+  QObject::connect(&settle_, &QTimer::timeout, [this] {
+    Read();
+    if (changed_) changed_();
+  });
+  notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { TakeEvents(); });
+}
+
+RandrLayout::~RandrLayout() = default;
+
+void RandrLayout::Read() {
+  xcb_connection_t* c = connection_.get();
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  monitors_.clear();
+  for (const Monitor& m : QueryMonitors(c, root, randrMinor_)) {
+    monitors_.push_back({m.x, m.y, m.width, m.height, m.primary});
+  }
+  // Notices that came in with the replies describe what was just read.
+  while (xcb_generic_event_t* event = xcb_poll_for_queued_event(c)) std::free(event);
+}
+
+void RandrLayout::TakeEvents() {
+  xcb_connection_t* c = connection_.get();
+  bool changed = false;
+  while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+    const int code = (event->response_type & 0x7f) - firstEvent_;
+    if (code == XCB_RANDR_SCREEN_CHANGE_NOTIFY || code == XCB_RANDR_NOTIFY) changed = true;
+    std::free(event);
+  }
+  if (xcb_connection_has_error(c)) {
+    // The server went away: nothing more will come from it.
+    notifier_->setEnabled(false);
+    return;
+  }
+  if (changed) settle_.start();
+}
+
+}  // namespace tintvale::qt
