@@ -15,6 +15,8 @@ screen-sharing grants into the permission store.
     movex X Y               the pointer to X, Y of XWayland's screen (the layout's coordinates)
     click [BUTTON [COUNT]]  press and release a button (1 left) COUNT times
     key KEYSYM...           press and release each key (X keysym names: Return, numbersign, a)
+    sweep CONNECTOR Y HZ    from now on the pointer moves HZ times a second along row Y of that monitor, 3
+                            pixels a move, to and fro (for the benchmark); "sweep stop" ends it
     layout MODE SPEC...     apply a monitor layout, MODE physical or logical, each SPEC
                             CONNECTOR:X,Y,SCALE[,primary]; waits until mutter has it
     quit
@@ -110,6 +112,7 @@ class Person:
         self.lines = []
         self.partial = b""
         self.busy = False
+        self.sweeping = 0
         display_config(bus).connect_to_signal("MonitorsChanged", self.on_monitors_changed)
 
     def start_session(self):
@@ -176,6 +179,20 @@ class Person:
                 return connector, (x - lx) * f, (y - ly) * f
         raise ValueError("no monitor at %g,%g" % (x, y))
 
+    def sweep(self, connector, y, hz):
+        width = current_state(self.bus)[1][connector][2]
+        state = {"x": 0, "step": 3}
+
+        def move():
+            # Not waited for, so the moves keep their rate.
+            self.session.NotifyPointerMotionAbsolute(self.streams[connector], float(state["x"]), y,
+                                                     reply_handler=lambda: None, error_handler=lambda e: None)
+            if not 0 <= state["x"] + state["step"] < width:
+                state["step"] = -state["step"]
+            state["x"] += state["step"]
+            return True
+        self.sweeping = GLib.timeout_add(max(1, round(1000 / hz)), move)
+
     def run(self, words):
         """Runs one command; False when its answer comes later."""
         s = self.session
@@ -194,6 +211,12 @@ class Person:
                 sym = KEYSYMS.get(name, ord(name) if len(name) == 1 else None)
                 s.NotifyKeyboardKeysym(dbus.UInt32(sym), True)
                 s.NotifyKeyboardKeysym(dbus.UInt32(sym), False)
+        elif words[0] == "sweep":
+            if self.sweeping:
+                GLib.source_remove(self.sweeping)
+                self.sweeping = 0
+            if words[1] != "stop":
+                self.sweep(words[1], float(words[2]), float(words[3]))
         elif words[0] == "layout":
             self.layout(words[1], words[2:])
             return False

@@ -7,8 +7,8 @@ monitor it is:
 pattern_colour computes the same.
 
 Commands on stdin, one per line:
-  animate FPS    the whole picture scrolls to the left, FPS new frames a second (a playing video, for the
-                 benchmark; the colours are then not those above)
+  animate FPS [CONNECTOR]   the whole picture (of that monitor only) scrolls to the left, FPS new
+                 frames a second (a playing video, for the benchmark; the colours are then not those above)
   shift N        the pattern scrolled N pixels to the left: what was at x + N is at x
   still          back to the still pattern
   quit
@@ -173,16 +173,18 @@ class Patterns:
             window.destroy()
         return False
 
-    def animate(self, fps):
+    def animate(self, fps, connector=None):
         if self.animation:
             GLib.source_remove(self.animation)
             self.animation = 0
+        self.animated = connector
         if fps > 0:
-            self.animation = GLib.timeout_add(max(1, int(1000 / fps)), self.step)
+            self.animation = GLib.timeout_add(max(1, round(1000 / fps)), self.step)
 
     def step(self):
         for w in self.windows.values():
-            w.set_shift(w.shift + 7)
+            if self.animated in (None, w.connector):
+                w.set_shift(w.shift + 7)
         return True
 
     def on_input(self, source, condition):
@@ -199,7 +201,7 @@ class Patterns:
                 Gtk.main_quit()
                 return False
             if words[:1] == ["animate"]:
-                self.animate(float(words[1]))
+                self.animate(float(words[1]), words[2] if len(words) > 2 else None)
             elif words[:1] == ["shift"]:
                 for w in self.windows.values():
                     w.set_shift(int(words[1]))
