@@ -222,13 +222,15 @@ struct PipeWireCapture::Impl {
       ps->owner->Place();
     }
     // At least 3 buffers: one is held as the kept frame, and a pool of two left the producer without a
-    // free buffer often enough to stall the stream. Shared memory only: no DMA-BUF, so no GPU import.
+    // free buffer often enough to stall the stream. 8 by default: with 4, mutter 43 found no free buffer
+    // several times a run and dropped that picture for good, leaving a still screen's kept frame stale.
+    // Shared memory only: no DMA-BUF, so no GPU import.
     std::uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     const spa_pod* params[3];
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
-        SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_dataType,
+        SPA_POD_CHOICE_RANGE_Int(8, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_dataType,
         SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
     // The cursor's size as a range: desktops offer one fixed size each (mutter a 384 x 384 bitmap, KWin
     // 256 x 256), and PipeWire keeps the metadata only where the two sides' sizes meet.
