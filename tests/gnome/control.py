@@ -113,6 +113,7 @@ class Person:
         self.partial = b""
         self.busy = False
         self.sweeping = 0
+        self.pointer = None  # where the person last put the pointer: connector, x, y
         display_config(bus).connect_to_signal("MonitorsChanged", self.on_monitors_changed)
 
     def start_session(self):
@@ -131,6 +132,12 @@ class Person:
         # mutter drops the first keyboard event of a session.
         self.session.NotifyKeyboardKeysym(dbus.UInt32(KEYSYMS["Shift_L"]), True)
         self.session.NotifyKeyboardKeysym(dbus.UInt32(KEYSYMS["Shift_L"]), False)
+        # Headless mutter has no pointer until a session's first motion makes one, and it goes with the
+        # session: put where it was (at first near the top left of the first monitor), as a desktop with a
+        # mouse always has a pointer somewhere.
+        if self.pointer is None:
+            self.pointer = (sorted(monitors)[0], 8.0, 8.0)
+        self.session.NotifyPointerMotionAbsolute(self.streams[self.pointer[0]], self.pointer[1], self.pointer[2])
 
     def on_monitors_changed(self):
         if self.pending_layout is None:
@@ -196,11 +203,12 @@ class Person:
     def run(self, words):
         """Runs one command; False when its answer comes later."""
         s = self.session
-        if words[0] == "move":
-            s.NotifyPointerMotionAbsolute(self.streams[words[1]], float(words[2]), float(words[3]))
-        elif words[0] == "movex":
-            connector, x, y = self.layout_to_stream(float(words[1]), float(words[2]))
-            s.NotifyPointerMotionAbsolute(self.streams[connector], x, y)
+        if words[0] in ("move", "movex"):
+            if words[0] == "move":
+                self.pointer = (words[1], float(words[2]), float(words[3]))
+            else:
+                self.pointer = self.layout_to_stream(float(words[1]), float(words[2]))
+            s.NotifyPointerMotionAbsolute(self.streams[self.pointer[0]], self.pointer[1], self.pointer[2])
         elif words[0] == "click":
             button = {"1": 0x110, "2": 0x112, "3": 0x111}[words[1] if len(words) > 1 else "1"]  # evdev codes
             for _ in range(int(words[2]) if len(words) > 2 else 1):
