@@ -75,7 +75,7 @@ measure() (
   source "$root/tests/gnome/desktop.sh"
   gnome_monitors=()
   for m in $monitors; do gnome_monitors+=(--virtual-monitor "$m"); done
-  gnome_env "$log/desktop-$cap-$scene"
+  gnome_env "$out.desktop"
   start_gnome
   if [ "$scene" = video ]; then echo "animate 60 Meta-0" >&9; fi
   # Along the middle row of Meta-0; nothing moves at all in the idle scene.
@@ -94,7 +94,7 @@ measure() (
     mkdir -p "$XDG_STATE_HOME/tintvale"
     echo "$token" >"$XDG_STATE_HOME/tintvale/restore-token"
     TINTVALE_SCREEN=portal "build/bench-gnome/cap$cap/bench/portal_rates" "$seconds" --watch "$mutter_pid" \
-      >"$out" 2>"$out.err"
+      >"$out" 2>"$out.err" || die "portal_rates failed: $(tail -n 20 "$out.err")"
     grep -q '^live yes' "$out" || die "the program did not sample live: $(cat "$out.err")"
   fi
   [ "$scene" = idle ] || person sweep stop
@@ -118,11 +118,12 @@ median() {  # KEY FILES...: the median over rounds (and the range) of one figure
     m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
     printf "%.1f (%.1f–%.1f)", m, v[1], v[NR] }'
 }
-row() {  # LABEL KEY [none]
+rounds_of() { local r; for r in $(seq "$rounds"); do echo "$log/$1-$r"; done; }  # CAP-SCENE
+row() {  # LABEL KEY
   local key=$2 line="| $1 |" scene cap
   for scene in still video idle; do
-    for cap in "${caps[@]}"; do line+=" $(median "$key" "$log/$cap-$scene"-*) |"; done
-    [ "${3:-}" = none ] && line+=" $(median "$key" "$log/none-$scene"-*) |"
+    # shellcheck disable=SC2046  # one file name a line, none with spaces
+    for cap in "${caps[@]}" none; do line+=" $(median "$key" $(rounds_of "$cap-$scene")) |"; done
   done
   echo "$line"
 }
@@ -138,8 +139,8 @@ for scene in still video idle; do
 done
 echo "$header"
 echo "$rule"
-row "Pointer changes Tintvale reads, per second" pointer_changes_per_s none
-row "Buffers its streams take, per second" buffers_per_s none
-row "Full pictures among them, per second" frames_per_s none
-row "Tintvale CPU, % of a core" cpu_percent none
-row "mutter CPU, % of a core" watched_cpu_percent none
+row "Pointer changes Tintvale reads, per second" pointer_changes_per_s
+row "Buffers its streams take, per second" buffers_per_s
+row "Full pictures among them, per second" frames_per_s
+row "Tintvale CPU, % of a core" cpu_percent
+row "mutter CPU, % of a core" watched_cpu_percent

@@ -90,6 +90,7 @@ start_gnome() {
   # file made exclusively, both sockets bound), far from the Xvfb numbers the other tests use. It hands
   # the command after "--" its DISPLAY, XAUTHORITY and WAYLAND_DISPLAY; that command waits for this shell,
   # so mutter also ends if this shell is killed before it can stop mutter.
+  rm -f "$tmp/mutter.env"
   # shellcheck disable=SC2016  # expanded by that command's shell
   RUNNING_UNDER_GDM=1 mutter --headless --wayland "${gnome_monitors[@]}" -- \
     /bin/sh -c 'env >"$0.part" && mv "$0.part" "$0" && exec tail --pid="$1" -f /dev/null' "$tmp/mutter.env" "$BASHPID" \
