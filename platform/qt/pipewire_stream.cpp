@@ -290,9 +290,10 @@ const pw_registry_events kRegistryEvents = [] {
   return e;
 }();
 
-// What the streams accept: the four-byte RGB layouts, any size, and a picture rate capped near 30 a
-// second, so that a playing video does not cost the desktop a full copy 60 times a second; cursor
-// metadata is not held to that rate.
+// What the streams accept: the four-byte RGB layouts, any size, and a picture rate capped at 60 a
+// second. mutter 43 holds cursor-only updates to the same cap, so it is also the pointer's rate: 60
+// keeps up with a 60 Hz monitor where 30 halved it. A playing video (or, without a cursor plane, a moving
+// pointer) then costs the desktop up to 60 picture copies a second instead of 30 (scripts/bench-gnome.sh).
 const spa_pod* EnumFormat(spa_pod_builder& b) {
   spa_pod_frame f;
   spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
@@ -307,7 +308,7 @@ const spa_pod* EnumFormat(spa_pod_builder& b) {
   spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &minSize, &maxSize), 0);
   const spa_fraction rate{0, 1}, minRate{0, 1}, maxRate{1000, 1};
   spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &minRate, &maxRate), 0);
-  const spa_fraction cap{30, 1}, minCap{1, 1};
+  const spa_fraction cap{60, 1}, minCap{1, 1};
   spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_maxFramerate, SPA_POD_CHOICE_RANGE_Fraction(&cap, &minCap, &cap), 0);
   return static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f));
 }
