@@ -5,12 +5,12 @@
 # 800x600 and Meta-1 640x480 (TINTVALE_BENCH_MONITORS="WxH[@HZ] ..." chooses others): at the tests' sizes
 # software-rendered mutter on 2 cores cannot paint 60 frames a second, and the cap then changes nothing.
 # For each cap the program is built from a copy of the tree with only that number changed
-# (build/bench-gnome/capN; the cap the tree has is built from the tree itself). In each round and for
-# each cap, on a fresh desktop: the pointer moves 125 times a second along the middle row of Meta-0 through
-# mutter, over a still screen ("still") and over a full-screen animation on Meta-0 at 60 frames a second
-# (a playing video, "video"), and with nothing moving at all ("idle"), while bench/portal_rates runs the
-# real program on the portal and counts, after its warm-up; mutter alone, with no screen cast, is measured
-# the same way. Prints the medians over rounds.
+# (build/bench-gnome/src-capN into build/bench-gnome/capN); the cap the tree has is built from the tree
+# itself (into build/bench-gnome/tree). In each round and for each cap, on a fresh desktop: the pointer
+# moves 125 times a second along the middle row of Meta-0 through mutter, over a still screen ("still")
+# and over a full-screen animation on Meta-0 at 60 frames a second (a playing video, "video"), and nothing
+# moves at all ("idle"), while bench/portal_rates runs the real program on the portal and counts, after
+# its warm-up; mutter alone, with no screen cast, is measured the same way. Prints the medians over rounds.
 # Usage: scripts/bench-gnome.sh [ROUNDS] [SECONDS] [CAP...]   (default 3 rounds of 10 s, caps 30 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,10 +38,11 @@ configure() {  # SOURCE BUILD
 }
 # The tree's own cap from the tree; another from a copy that differs in that number only. Files are
 # copied only when they differ, so a second run rebuilds only what changed.
+build_of() { if [ "$1" = "$tree_cap" ]; then echo build/bench-gnome/tree; else echo "build/bench-gnome/cap$1"; fi; }
 build_for() {
   local cap=$1 copy=build/bench-gnome/src-cap$1 f
   if [ "$cap" = "$tree_cap" ]; then
-    configure "$root" "build/bench-gnome/cap$cap"
+    configure "$root" "$(build_of "$cap")"
     return
   fi
   mkdir -p "$copy"
@@ -55,7 +56,7 @@ build_for() {
   cmp -s "$copy/$source_file.new" "$copy/$source_file" && rm "$copy/$source_file.new" ||
     mv "$copy/$source_file.new" "$copy/$source_file"
   grep -q "const spa_fraction cap{$cap, 1}" "$copy/$source_file" || die "could not set the cap to $cap"
-  configure "$root/$copy" "build/bench-gnome/cap$cap"
+  configure "$root/$copy" "$(build_of "$cap")"
 }
 for cap in "${caps[@]}"; do
   echo "building the program with a cap of $cap" >&2
@@ -93,7 +94,7 @@ measure() (
     "$gnome_python" "$gnome_dir/control.py" grant "$token"
     mkdir -p "$XDG_STATE_HOME/tintvale"
     echo "$token" >"$XDG_STATE_HOME/tintvale/restore-token"
-    TINTVALE_SCREEN=portal "build/bench-gnome/cap$cap/bench/portal_rates" "$seconds" --watch "$mutter_pid" \
+    TINTVALE_SCREEN=portal "$(build_of "$cap")/bench/portal_rates" "$seconds" --watch "$mutter_pid" \
       >"$out" 2>"$out.err" || die "portal_rates failed: $(tail -n 20 "$out.err")"
     grep -q '^live yes' "$out" || die "the program did not sample live: $(cat "$out.err")"
   fi
