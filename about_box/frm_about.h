@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/form.h"
+#include "forms/form.h"
 
 namespace tintvale {
 

@@ -19,6 +19,9 @@ WindowLayout FrmAboutLayout() {
   w.controls.resize(kFrmAboutControlCount);
   constexpr ColorValue kBlack = 0x000000;
 
+  // Each control's kind, name, caption, place, size and tab index stay on their rows, as a forms
+  // designer lists them; clang-format would give every property a line of its own.
+  // clang-format off
   auto& contact = w.controls[Text1_Contact];
   contact = {.kind = ControlKind::TextBox, .name = "Text1", .caption = kContactLine,
              .left = 240, .top = 3000, .width = 2775, .height = 270, .tabIndex = 7};
@@ -70,6 +73,7 @@ WindowLayout FrmAboutLayout() {
                 .caption = u"Copyright (C) 2026 Tintvale contributors",
                 .left = 255, .top = 2625, .width = 3870, .height = 225, .tabIndex = 4};
   disclaimer.foreColor = kBlack;
+  // clang-format on
   return w;
 }
 

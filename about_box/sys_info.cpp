@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "about_box/frm_about.h"
-#include "platform/hex_digit.h"
+#include "base/hex_digit.h"
 #include "resources/version.h"
 
 namespace tintvale {
@@ -14,8 +14,6 @@ namespace {
 
 constexpr std::int16_t kTrue = -1;
 constexpr std::int16_t kFalse = 0;
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegDword = 4;
 constexpr std::uint32_t kValueBufferSize = 1024;
 constexpr char16_t kSysInfoProgram[] = u"\\MSINFO32.EXE";
 
@@ -43,7 +41,7 @@ Text HexLiteralAsDecimal(const Text& literal) {
 
 std::int16_t frmAbout::GetKeyValue(std::uint32_t KeyRoot, const Text& KeyName, const Text& SubKeyRef,
                                    Text& KeyVal) {
-  Registry& registry = Sys().Reg();
+  Registry& registry = Sys().Registry();
   std::unique_ptr<RegistryKey> hKey;  // closed when it goes out of scope, whichever way that is
   // Read access is all that is needed; asking for write rights as well fails for users who may read
   // the key but not change it.
@@ -89,12 +87,12 @@ void frmAbout::StartSysInfo() {
                       SysInfoPath) == kFalse) {
         return false;
       }
-      if (!Sys().Files().NormalFileExists(SysInfoPath + kSysInfoProgram)) return false;
+      if (!Sys().FileTest().NormalFileExists(SysInfoPath + kSysInfoProgram)) return false;
       SysInfoPath += kSysInfoProgram;
     }
     // Exactly the file named, as the program: a path with blanks is never split into a program and
     // arguments, so a file planted at the first blank cannot run instead.
-    return Sys().Processes().Start(SysInfoPath);
+    return Sys().ProcessStarter().Start(SysInfoPath);
   };
   bool started = false;
   try {
@@ -102,7 +100,7 @@ void frmAbout::StartSysInfo() {
   } catch (...) {
     // Whatever failed on the way, the user gets the same one message below.
   }
-  if (!started) Sys().Messages().Show(kSysInfoUnavailable, kAppTitle);
+  if (!started) Sys().MessageDialog().Show(kSysInfoUnavailable, kAppTitle);
 }
 
 }  // namespace tintvale

@@ -14,10 +14,10 @@
 #include <string>
 
 #include "bench/figures.h"
-#include "bench/fronted_platform.h"
 #include "main_window/program.h"
+#include "platform/fake/fronted_platform.h"
+#include "platform/platform.h"
 #include "platform/qt/portal_screen.h"
-#include "platform/services.h"
 
 using namespace tintvale;
 using namespace tintvale::bench;
@@ -26,9 +26,7 @@ namespace {
 
 constexpr double kWarmUpSeconds = 3;
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 // Counts the pointer reads and the changes among them while counting is on.
 class CountingScreen final : public ScreenServices {
@@ -111,7 +109,8 @@ int main(int argc, char** argv) {
   std::printf("frames_per_s %.1f\n", static_cast<double>(end.frames - start.frames) / span);
   std::printf("cpu_percent %.1f\n", static_cast<double>(end.ownTicks - start.ownTicks) / tick / span * 100);
   if (watched > 0 && start.watchedTicks >= 0 && end.watchedTicks >= 0) {
-    std::printf("watched_cpu_percent %.1f\n", static_cast<double>(end.watchedTicks - start.watchedTicks) / tick / span * 100);
+    std::printf("watched_cpu_percent %.1f\n",
+                static_cast<double>(end.watchedTicks - start.watchedTicks) / tick / span * 100);
   }
   std::printf("exit_status %d\n", status);
   return 0;

@@ -1,6 +1,7 @@
-// The tick benchmarks' proxies, put in front of the real platform (bench/fronted_platform.h): each timer
-// tick is timed into a TickRecord, the screen stamps the tick in progress when the program reads the cursor
-// and a pixel, and each window is wrapped in the benchmark's own proxy, which overrides only the calls it times.
+// The tick benchmarks' proxies, put in front of the real platform (platform/fake/fronted_platform.h):
+// each timer tick is timed into a TickRecord, the screen stamps the tick in progress when the program
+// reads the cursor and a pixel, and each window is wrapped in the benchmark's own proxy, which overrides
+// only the calls it times.
 #pragma once
 
 #include <atomic>
@@ -9,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "bench/fronted_platform.h"
-#include "platform/services.h"
+#include "platform/fake/fronted_platform.h"
+#include "platform/platform.h"
 
 namespace tintvale::bench {
 

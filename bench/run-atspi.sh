@@ -8,9 +8,10 @@ build=$1 rounds=${2:-3} seconds=${3:-10}
 here=$(cd "$(dirname "$0")" && pwd)
 for ((r = 1; r <= rounds; r++)); do
   echo "round $r, no assistive technology:"
-  dbus-run-session -- "$build/bench/tick_bench" "$seconds" 2>/dev/null | grep -E 'tick|cpu_us_per_tick'
+  "$here/../scripts/with-bus.sh" org.a11y.Bus -- "$build/bench/tick_bench" "$seconds" 2>/dev/null | grep -E 'tick|cpu_us_per_tick'
   echo "round $r, a screen reader listening:"
-  dbus-run-session -- bash -c '
+  # shellcheck disable=SC2016  # the inner shell expands its own arguments
+  "$here/../scripts/with-bus.sh" org.a11y.Bus -- bash -c '
     /usr/bin/python3 "$1/atspi_listener.py" "$3" > "$4" 2>/dev/null &
     listener=$!
     until grep -q listening "$4" 2>/dev/null; do sleep 0.05; done

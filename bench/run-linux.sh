@@ -20,8 +20,9 @@ cpu_ticks() {  # utime + stime of a process, all its threads
   local s
   s=$(cat "/proc/$1/stat") || { echo 0; return; }
   s=${s##*) }
-  set -- $s
-  echo $(( ${12} + ${13} ))
+  local -a field
+  read -r -a field <<<"$s"
+  echo $(( field[11] + field[12] ))
 }
 sched_ns() {  # time on a CPU in ns, summed over the process's threads (finer than clock ticks)
   local sum=0 t v
@@ -88,7 +89,7 @@ for round in $(seq "$rounds"); do
 done
 
 # Per round: percentages and ratios; then the median and range over the rounds.
-while read -r r x0 f xf o xo g xg xn0 fn xfn on xon gn xgn; do
+while read -r _ x0 f xf o xo g xg xn0 fn xfn on xon _ _; do
   echo "$(pct "$f") $(pct $((xf - x0))) $(pct "$o") $(pct $((xo - x0))) \
 $(awk -v a="$o" -v b="$f" 'BEGIN { printf "%.2f", (b > 0) ? a / b : 0 }') \
 $(awk -v a="$((xo - x0))" -v b="$((xf - x0))" 'BEGIN { printf "%.2f", (b > 0) ? a / b : 0 }') \
@@ -97,7 +98,9 @@ $( [ "$g" = - ] && echo "- -" || echo "$(pct "$g") $(pct $((xg - x0)))" )"
 done < "$log/cpu" > "$log/cpu_pct"
 col() { awk -v c="$1" '$c != "-" { print $c }' "$log/cpu_pct" | stats; }
 fmt() {  # "median (min–max)", one decimal
-  set -- $1
+  local -a v
+  read -r -a v <<<"$1"
+  set -- "${v[@]}"
   [ "$1" = - ] && { echo "-"; return; }
   awk -v m="$1" -v lo="$2" -v hi="$3" 'BEGIN { printf "%.1f (%.1f–%.1f)", m, lo, hi }'
 }

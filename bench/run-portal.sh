@@ -20,12 +20,13 @@ on_exit rm -rf "$log"
 # shellcheck source=tests/portal/desktop.sh
 source "$here/../tests/portal/desktop.sh"
 desktop_env "$log"
+# shellcheck disable=SC2119  # start_desktop takes no arguments here
 start_desktop
 
 for round in $(seq "$rounds"); do
   TINTVALE_SCREEN=x11 "$build/bench/tick_bench" "$seconds" 2>/dev/null >"$log/x11_$round"
   # The source animates a little longer than the program samples: the program's warm-up and handshake.
-  "$test_source" --size 1920x1080 --fps 60 --animate $((seconds + 4)) --moves "$log/moves_$round" \
+  "$test_source" --size 1920x1080 --fps 60 --idle-fps 0 --animate $((seconds + 4)) --moves "$log/moves_$round" \
     </dev/null >"$log/source.out" 2>>"$log/source.err" &
   source_pid=$!
   wait_for 20 grep -q '^ready' "$log/source.out" || die "the test source did not start"
@@ -46,7 +47,9 @@ fig() {  # PATH KEY FIELD: median over the rounds of one figure
   awk -v k="$2" -v f="$3" '$1 == k { print $f }' "$log"/"$1"_* | stats
 }
 fmt() {
-  set -- $1
+  local -a v
+  read -r -a v <<<"$1"
+  set -- "${v[@]}"
   [ "$1" = - ] && { echo "-"; return; }
   awk -v m="$1" -v lo="$2" -v hi="$3" 'BEGIN { printf "%.1f (%.1f–%.1f)", m, lo, hi }'
 }

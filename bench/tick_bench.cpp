@@ -23,8 +23,8 @@
 #include "bench/proxy_platform.h"
 #include "bench/xcb_sample.h"
 #include "main_window/program.h"
-#include "platform/qt/qt_forms.h"
-#include "platform/services.h"
+#include "platform/qt/toolkit.h"
+#include "platform/platform.h"
 
 using namespace tintvale;
 using namespace tintvale::bench;
@@ -162,8 +162,8 @@ int main(int argc, char** argv) {
   long long cpuStart = -1, cpuEnd = -1, allStart = -1, allEnd = -1;
   int status = 0;
   {
-    BenchToolkit forms(platform->Forms(), rec);
-    StampingScreen stamping(platform->Screen(), rec.current, Now);
+    BenchToolkit forms(platform->Toolkit(), rec);
+    StampingScreen stamping(platform->ScreenServices(), rec.current, Now);
     FrontedPlatform bench(*platform, forms, stamping);
     rec.WarmUpThenMeasure(Now(), seconds);
     Program program(bench);
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
     // The whole process less the mover thread: Qt's own threads (the xcb event reader) count too.
     cpuStart = CpuTicksOfTask(getpid(), getpid());
     allStart = CpuTicksOf(getpid()) - (movesFile ? 0 : CpuTicksOfTask(getpid(), moverTid));
-    status = bench.Forms().Run();
+    status = bench.Toolkit().Run();
     cpuEnd = CpuTicksOfTask(getpid(), getpid());
     allEnd = CpuTicksOf(getpid()) - (movesFile ? 0 : CpuTicksOfTask(getpid(), moverTid));
   }

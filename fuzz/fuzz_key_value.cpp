@@ -8,7 +8,7 @@
 
 #include "about_box/frm_about.h"
 #include "platform/fake/fake_platform.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Check(sys.registry.openKeys == 0);
   if (threw) {
-    Check(type == 4);
+    Check(type == kRegDword);
     return 0;
   }
   Check(found == (bytes.size() <= 1024 ? -1 : 0));
@@ -48,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::size_t n = bytes.size();
   if (n > 0 && bytes[n - 1] == 0) --n;
-  if (type == 1) {
+  if (type == kRegSz) {
     Check(value == Utf8ToText(std::string_view(reinterpret_cast<const char*>(bytes.data()), n)));
-  } else if (type == 4) {
+  } else if (type == kRegDword) {
     Check(!value.empty());
     for (char16_t c : value) Check(c >= u'0' && c <= u'9');
   } else {

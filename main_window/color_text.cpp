@@ -1,6 +1,6 @@
 #include "main_window/color_text.h"
 
-#include "platform/hex_digit.h"
+#include "base/hex_digit.h"
 
 namespace tintvale {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/layout.h"
+#include "base/text.h"
 
 namespace tintvale {
 

@@ -25,12 +25,12 @@ Form1::Form1(Application& app, std::function<Form&()> aboutBox)
     : Form(app, Form1Layout()), aboutBox_(std::move(aboutBox)) {}
 
 void Form1::Form_Load() {
-  ScreenDC = Sys().Screen().GetScreen();
+  ScreenDC = Sys().ScreenServices().GetScreen();
   Show();
   SetFocus(Text2);
   SetTimerEnabled(Timer1, true);
-  if (HasOption(Sys().Forms().CommandLine(), u"-d")) DecC = kTrue;
-  if (HasOption(Sys().Forms().CommandLine(), u"-c")) Clip = kTrue;
+  if (HasOption(Sys().Toolkit().CommandLine(), u"-d")) DecC = kTrue;
+  if (HasOption(Sys().Toolkit().CommandLine(), u"-c")) Clip = kTrue;
 }
 
 void Form1::Form_Unload(std::int16_t& /*Cancel*/) {
@@ -45,7 +45,7 @@ void Form1::Timer1_Timer() {
   // A colour typed or pasted just now paused sampling and is on show: this tick must not paint over it.
   // A capture handled just now ended with sampling on again, so the tick goes on.
   if (!TimerEnabled(Timer1)) return;
-  Sys().Screen().CursorPos(CursorPos);
+  Sys().ScreenServices().CursorPos(CursorPos);
   const ColorValue pixel = ScreenDC ? ScreenDC->Pixel(CursorPos.x, CursorPos.y) : kInvalidColor;
   Pos_Color_RGB = static_cast<double>(static_cast<std::int32_t>(pixel));
   // A failed read is no colour: the swatch keeps what it shows, the coordinates still follow the cursor.
@@ -72,7 +72,7 @@ void Form1::Text2_KeyPress(std::int16_t& KeyAscii) {
     SetText(Text2, ColorText);
     // Replacing the clipboard's text replaces every format it held. A clipboard that stays busy is
     // given up quietly: the text is already in the entry box.
-    if (Clip == kTrue) Sys().Forms().SetClipboardText(ColorText);
+    if (Clip == kTrue) Sys().Toolkit().SetClipboardText(ColorText);
     // Said once, also when the text came out as the box held it (no change to hear then).
     Announce(Text2, ColorText);
   }
@@ -95,8 +95,8 @@ void Form1::Text2_KeyDown(std::int16_t& KeyCode, std::int16_t Shift) {
   const std::int32_t step = (Shift & kShiftMask) ? kBigStep : 1;
   // From where the pointer is now, not from the last tick: two steps within one tick make two pixels.
   ScreenPoint at;
-  if (!Sys().Screen().CursorPos(at)) return;
-  Sys().Screen().MovePointer({at.x + dx * step, at.y + dy * step});
+  if (!Sys().ScreenServices().CursorPos(at)) return;
+  Sys().ScreenServices().MovePointer({at.x + dx * step, at.y + dy * step});
 }
 
 void Form1::Text2_Change() {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/form.h"
+#include "forms/form.h"
 
 namespace tintvale {
 

@@ -18,6 +18,9 @@ WindowLayout Form1Layout() {
   w.showInTaskbar = true;
   w.controls.resize(kForm1ControlCount);
 
+  // Each control's kind, name, caption, place, size and tab index stay on their rows, as a forms
+  // designer lists them; clang-format would give every property a line of its own.
+  // clang-format off
   auto& timer2 = w.controls[Timer2];
   timer2 = {.kind = ControlKind::Timer, .name = "Timer2"};
   timer2.intervalMs = 100;
@@ -59,6 +62,7 @@ WindowLayout Form1Layout() {
   label1.font.pointSize = 9;
   label1.font.weight = 400;
   label1.font.charset = 128;
+  // clang-format on
   return w;
 }
 

@@ -14,7 +14,7 @@ void Program::Start() { form1_.Show(); }
 int Program::Run() {
   Start();
   if (app_.LoadedWindows() == 0) return 0;
-  return app_.Sys().Forms().Run();
+  return app_.Sys().Toolkit().Run();
 }
 
 }  // namespace tintvale

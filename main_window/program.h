@@ -6,14 +6,14 @@
 
 #include "about_box/frm_about.h"
 #include "main_window/form1.h"
-#include "platform/form.h"
+#include "forms/form.h"
 
 namespace tintvale {
 
 class Program {
  public:
   explicit Program(Platform& platform);
-  // Loads and shows Form1; the caller then runs the event loop (Start + Forms().Run() is what Run does).
+  // Loads and shows Form1; the caller then runs the event loop (Start + Toolkit().Run() is what Run does).
   void Start();
   int Run();
 

@@ -20,6 +20,7 @@ report=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: 
 
 # key    wanted value
 while IFS=$'\t' read -r key want; do
+  # shellcheck disable=SC2001  # sed escapes each bracket of the key for the pattern of the next sed
   got=$(sed -n "s/^$(sed 's/[][]/\\&/g' <<<"$key")=//p" "$desktop")
   [ "$got" = "$want" ] || fail "desktop entry $key: got '$got', want '$want'"
 done <<'TABLE'

@@ -5,12 +5,12 @@
 # 800x600 and Meta-1 640x480 (TINTVALE_BENCH_MONITORS="WxH[@HZ] ..." chooses others): at the tests' sizes
 # software-rendered mutter on 2 cores cannot paint 60 frames a second, and the cap then changes nothing.
 # For each cap the program is built from a copy of the tree with only that number changed
-# (build/bench-gnome/src-capN into build/bench-gnome/capN); the cap the tree has is built from the tree
-# itself (into build/bench-gnome/tree). In each round and for each cap, on a fresh desktop: the pointer
-# moves 125 times a second along the middle row of Meta-0 through mutter, over a still screen ("still")
-# and over a full-screen animation on Meta-0 at 60 frames a second (a playing video, "video"), and nothing
-# moves at all ("idle"), while bench/portal_rates runs the real program on the portal and counts, after
-# its warm-up; mutter alone, with no screen cast, is measured the same way. Prints the medians over rounds.
+# (build/bench-gnome-src/capN); the cap the tree has is built from the tree itself (build/bench-gnome).
+# In each round and for each cap, on a fresh desktop: the pointer moves 125 times a second along the
+# middle row of Meta-0 through mutter, over a still screen ("still") and over a full-screen animation on
+# Meta-0 at 60 frames a second (a playing video, "video"), and nothing moves at all ("idle"), while
+# bench/portal_rates runs the real program on the portal and counts, after its warm-up; mutter alone, with
+# no screen cast, is measured the same way. Prints the medians over rounds.
 # Usage: scripts/bench-gnome.sh [ROUNDS] [SECONDS] [CAP...]   (default 3 rounds of 10 s, caps 30 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,32 +31,30 @@ tree_cap=$(grep -o 'const spa_fraction cap{[0-9]*' "$source_file" | grep -o '[0-
 [ -n "$tree_cap" ] && [ "$(grep -c "$cap_line" "$source_file")" -eq 1 ] ||
   die "the cap's line is not in $source_file as this script knows it"
 
-configure() {  # SOURCE BUILD
-  cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTVALE_BACKEND=qt -DTINTVALE_BENCH=ON \
-    -DBUILD_TESTING=OFF >/dev/null
-  cmake --build "$2" -j "${JOBS:-2}" --target portal_rates >/dev/null
+# The cap the tree has is built from the tree (the bench-gnome preset, build/bench-gnome); another from a
+# copy of the tree that differs in that number only (build/bench-gnome-src/capN, built there with the
+# same preset). Files are copied only when they differ, so a second run rebuilds only what changed.
+build_of() {
+  if [ "$1" = "$tree_cap" ]; then echo build/bench-gnome; else echo "build/bench-gnome-src/cap$1/build/bench-gnome"; fi
 }
-# The tree's own cap from the tree; another from a copy that differs in that number only. Files are
-# copied only when they differ, so a second run rebuilds only what changed.
-build_of() { if [ "$1" = "$tree_cap" ]; then echo build/bench-gnome/tree; else echo "build/bench-gnome/cap$1"; fi; }
 build_for() {
-  local cap=$1 copy=build/bench-gnome/src-cap$1 f
-  if [ "$cap" = "$tree_cap" ]; then
-    configure "$root" "$(build_of "$cap")"
-    return
+  local cap=$1 copy=build/bench-gnome-src/cap$1 f
+  if [ "$cap" != "$tree_cap" ]; then
+    mkdir -p "$copy"
+    while IFS= read -r -d '' f; do
+      [ -f "$f" ] || continue
+      mkdir -p "$copy/$(dirname "$f")"
+      cmp -s "$f" "$copy/$f" || cp -p "$f" "$copy/$f"
+    done < <(git ls-files -z --cached --others --exclude-standard)
+    sed "s/const spa_fraction cap{[0-9]*, 1}, minCap{1, 1};/const spa_fraction cap{$cap, 1}, minCap{1, 1};/" \
+      "$source_file" >"$copy/$source_file.new"
+    if cmp -s "$copy/$source_file.new" "$copy/$source_file"; then rm "$copy/$source_file.new"
+    else mv "$copy/$source_file.new" "$copy/$source_file"; fi
+    grep -q "const spa_fraction cap{$cap, 1}" "$copy/$source_file" || die "could not set the cap to $cap"
+  else
+    copy=.
   fi
-  mkdir -p "$copy"
-  while IFS= read -r -d '' f; do
-    [ -f "$f" ] || continue
-    mkdir -p "$copy/$(dirname "$f")"
-    cmp -s "$f" "$copy/$f" || cp -p "$f" "$copy/$f"
-  done < <(git ls-files -z --cached --others --exclude-standard)
-  sed "s/const spa_fraction cap{[0-9]*, 1}, minCap{1, 1};/const spa_fraction cap{$cap, 1}, minCap{1, 1};/" \
-    "$source_file" >"$copy/$source_file.new"
-  cmp -s "$copy/$source_file.new" "$copy/$source_file" && rm "$copy/$source_file.new" ||
-    mv "$copy/$source_file.new" "$copy/$source_file"
-  grep -q "const spa_fraction cap{$cap, 1}" "$copy/$source_file" || die "could not set the cap to $cap"
-  configure "$root/$copy" "$(build_of "$cap")"
+  (cd "$copy" && cmake --preset bench-gnome >/dev/null && cmake --build --preset bench-gnome -j "${JOBS:-2}" >/dev/null)
 }
 for cap in "${caps[@]}"; do
   echo "building the program with a cap of $cap" >&2
@@ -77,15 +75,18 @@ measure() (
   gnome_monitors=()
   for m in $monitors; do gnome_monitors+=(--virtual-monitor "$m"); done
   gnome_env "$out.desktop"
-  start_gnome
+  start_gnome physical
   if [ "$scene" = video ]; then echo "animate 60 Meta-0" >&9; fi
   # Along the middle row of Meta-0; nothing moves at all in the idle scene.
-  [ "$scene" = idle ] || person sweep Meta-0 "$("$gnome_python" "$gnome_dir/control.py" state | awk '$1 == "Meta-0" { print int($5 / 2) }')" 125
+  local row
+  row=$("$gnome_python" "$gnome_dir/control.py" state | awk '$1 == "Meta-0" { print int($5 / 2) }')
+  [ "$scene" = idle ] || person sweep Meta-0 "$row" 125
+  mutter_ticks() { awk '{ print $14 + $15 }' "/proc/$mutter_pid/stat"; }
   if [ "$cap" = none ]; then
-    # The same seconds as the program's: its warm-up, then the measured time.
-    t0=$(CpuTicksOf_mutter)
-    sleep "$seconds"  # the measured time itself, not a wait for anything
-    t1=$(CpuTicksOf_mutter)
+    sleep 3  # as long as the program's warm-up, then the measured time itself: not waits for anything
+    t0=$(mutter_ticks)
+    sleep "$seconds"
+    t1=$(mutter_ticks)
     awk -v a="$t0" -v b="$t1" -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
       'BEGIN { printf "watched_cpu_percent %.1f\n", (b - a) / hz / s * 100 }' >"$out"
   else
@@ -100,7 +101,6 @@ measure() (
   fi
   [ "$scene" = idle ] || person sweep stop
 )
-CpuTicksOf_mutter() { awk '{ print $14 + $15 }' "/proc/$mutter_pid/stat"; }
 
 for round in $(seq "$rounds"); do
   for scene in still video idle; do
@@ -129,8 +129,9 @@ row() {  # LABEL KEY
   echo "$line"
 }
 
-printf '\nTintvale on headless GNOME (mutter %s, software rendering, monitors %s), pointer moved at 125 Hz on Meta-0\n' \
+printf '\nTintvale on headless GNOME (mutter %s, software rendering, monitors %s),' \
   "$(mutter --version | awk '{print $2}')" "$monitors"
+printf ' the pointer moved at 125 Hz on Meta-0\n'
 printf '%s rounds of %s s, median over rounds (min–max); the tree asks for %s frames a second\n\n' \
   "$rounds" "$seconds" "$tree_cap"
 header="| Figure |" rule="|---|"

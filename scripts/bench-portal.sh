@@ -4,8 +4,7 @@
 # private Xvfb + openbox and a private session bus. Usage: scripts/bench-portal.sh [ROUNDS] [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build/bench-portal -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTVALE_BACKEND=qt \
-  -DTINTVALE_BENCH=ON -DBUILD_TESTING=ON >/dev/null
-cmake --build build/bench-portal -j 2 --target tintvale tick_bench tintvale_test_source >/dev/null
+cmake --preset bench-portal >/dev/null
+cmake --build --preset bench-portal -j 2 >/dev/null
 scripts/with-x.sh scripts/with-bus.sh org.freedesktop.impl.portal.PermissionStore=/usr/libexec/xdg-permission-store -- bench/run-portal.sh build/bench-portal "${1:-3}" "${2:-10}" \
   2> >(grep -v 'Failed to set fd limit' >&2)

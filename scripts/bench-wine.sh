@@ -10,10 +10,8 @@ source scripts/lib.sh
 build=build/winbench
 
 if [ "${1:-}" != --inside ]; then
-  toolchain=()
-  [ -f "$build/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake)
-  cmake -S . -B "$build" -G Ninja "${toolchain[@]}" -DTINTVALE_BACKEND=win32 -DCMAKE_BUILD_TYPE=Release -DTINTVALE_WERROR=ON -DTINTVALE_BENCH=ON >/dev/null
-  cmake --build "$build" -j 2 --target tintvale_tick_bench >/dev/null
+  cmake --preset winbench >/dev/null
+  cmake --build --preset winbench -j 2 --target tintvale_tick_bench >/dev/null
   exec scripts/with-x.sh "$0" --inside "${1:-10}"
 fi
 

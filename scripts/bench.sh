@@ -4,7 +4,6 @@
 # gpick and gcolor3, when installed, are measured in the same run for comparison.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTINTVALE_BACKEND=qt \
-  -DTINTVALE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build build/bench -j 2 >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j 2 >/dev/null
 scripts/with-x.sh bench/run-linux.sh build/bench "${1:-3}" "${2:-10}"

@@ -12,7 +12,8 @@ test_pkgs=(googletest libgtest-dev xvfb openbox xdotool xclip x11-utils x11-xser
            dpkg-dev file desktop-file-utils appstream groff-base unzip lintian
            libxcb-xtest0-dev xrestop strace
            pipewire pipewire-bin wireplumber xdg-desktop-portal dbus dbus-bin python3-dbus python3-gi
-           xfwm4 at-spi2-core python3-pyatspi)
+           xfwm4 at-spi2-core python3-pyatspi
+           shellcheck clang-format-14)
 pkgs=("${run_pkgs[@]}")
 [ "$what" = test ] && pkgs+=("${test_pkgs[@]}")
 

@@ -14,7 +14,7 @@ for bin in build/fuzz/fuzz_*; do
   cp -r "fuzz/corpus/$target/." "$work/" 2>/dev/null || true
   mkdir -p "fuzz/regressions/$target"
   if compgen -G "fuzz/regressions/$target/*" >/dev/null; then
-    "$bin" fuzz/regressions/$target/* >/dev/null 2>&1 || { echo "fuzz $target: a regression input fails"; status=1; }
+    "$bin" "fuzz/regressions/$target"/* >/dev/null 2>&1 || { echo "fuzz $target: a regression input fails"; status=1; }
   fi
   if "$bin" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=1024 \
       -artifact_prefix="fuzz/regressions/$target/" "$work" >"$work.log" 2>&1; then

@@ -24,6 +24,7 @@
 #   record_while PID SECONDS CMD... runs CMD ELAPSED_S at once, every 5 s and at the end; dies if PID ends before
 #   rss_kib PID                    prints the resident set size of PID in KiB
 #   soak_verdict NAME RECORD SECONDS SIZES LABEL  the soaks' pass rule over RECORD (see the function); status 1 on FAIL
+#   build_with_preset PRESET       installs the test packages, configures and builds PRESET ($JOBS jobs, default 2)
 #
 # Variables: fail_prefix (default "FAIL") starts every fail and die message; failures counts fail calls.
 
@@ -224,4 +225,10 @@ soak_verdict() {
       print name (fail ? ": FAIL" : ": pass")
       exit fail
     }' "$record"
+}
+
+build_with_preset() {
+  "$tintvale_root/scripts/deps.sh" test
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "${JOBS:-2}"
 }

@@ -17,11 +17,8 @@ fail_prefix=soak-wine
 build=build/winbench
 
 if [ "${1:-}" != --inside ]; then
-  toolchain=()
-  [ -f "$build/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake)
-  cmake -S . -B "$build" -G Ninja "${toolchain[@]}" -DTINTVALE_BACKEND=win32 -DCMAKE_BUILD_TYPE=Release \
-    -DTINTVALE_WERROR=ON -DTINTVALE_BENCH=ON >/dev/null
-  cmake --build "$build" -j 2 --target tintvale tintvale_gui_resources >/dev/null
+  cmake --preset winbench >/dev/null
+  cmake --build --preset winbench -j 2 --target tintvale tintvale_gui_resources >/dev/null
   exec scripts/with-x.sh "$0" --inside "${1:-600}"
 fi
 
@@ -61,7 +58,9 @@ record() {
   local elapsed=$1 o
   o=$(objects)
   [ -n "$o" ] || die "no reading of the program's objects"
-  set -- $o
+  local -a v
+  read -r -a v <<<"$o"
+  set -- "${v[@]}"
   echo "$elapsed $1 $(rss_kib "$prog") $2 $3 $4 $5" >> "$out/record"
 }
 record_while "$prog" "$seconds" record

@@ -7,9 +7,7 @@ cd "$(dirname "$0")/.."
 # shellcheck source=scripts/lib.sh
 source scripts/lib.sh
 
-scripts/deps.sh test
-cmake --preset linux-asan -DTINTVALE_BENCH=ON >/dev/null
-cmake --build --preset linux-asan -j "${JOBS:-2}"
+build_with_preset linux-asan
 
 # Reports go to files as well as to the test's output, so one swallowed by a test harness still counts.
 reports=$(mktemp -d)

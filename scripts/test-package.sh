@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build/pkg
+build=build/package
 # shellcheck source=scripts/lib.sh
 source scripts/lib.sh
 fail_prefix="package: FAIL"
@@ -14,9 +14,8 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 
 # The tests are built and run from the ci preset; the package needs only the program and its files.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTINTVALE_BACKEND=qt -DTINTVALE_WERROR=ON \
-  -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)"
+cmake --preset package >/dev/null
+cmake --build --preset package -j "$(nproc)"
 rm -f "$build"/tintvale_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 

@@ -9,9 +9,7 @@ cd "$(dirname "$0")/.."
 # shellcheck source=scripts/lib.sh
 source scripts/lib.sh
 
-scripts/deps.sh test
-cmake --preset linux-tsan >/dev/null
-cmake --build --preset linux-tsan -j "${JOBS:-2}"
+build_with_preset linux-tsan
 
 reports=$(mktemp -d)
 on_exit rm -rf "$reports"

@@ -24,7 +24,7 @@ fi
 # Only DLLs every Windows has; a MinGW runtime DLL here means the static link broke.
 allowed='^(ADVAPI32|GDI32|KERNEL32|USER32|SHELL32|msvcrt)\.dll$'
 imports=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print $3 }')
-echo "win32 exe imports: $(echo $imports)"
+echo "win32 exe imports: $(tr '\n' ' ' <<<"$imports")"
 for dll in $imports; do
   [[ $dll =~ $allowed ]] || fail "win32 exe imports $dll"
 done

@@ -2,14 +2,19 @@
 # Runs a command on a private session bus that can start only the services named here, whatever else the
 # machine has installed (dbus-run-session alone would also start every desktop's portal backend from the
 # system's service files).
-# Usage: scripts/with-bus.sh [NAME=EXECUTABLE]... -- COMMAND [ARGS...]
+# Usage: scripts/with-bus.sh [NAME=EXECUTABLE | NAME]... -- COMMAND [ARGS...]
+#   NAME alone takes the program that the system's own service file for NAME names.
 set -euo pipefail
 folder=$(mktemp -d /tmp/tintvale-bus.XXXXXX)
 trap 'rm -rf "$folder"' EXIT
 mkdir "$folder/services"
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
   name=${1%%=*} exec_path=${1#*=}
-  [ "$name" != "$1" ] && [ -x "$exec_path" ] || { echo "with-bus: '$1' is not NAME=EXECUTABLE" >&2; exit 2; }
+  if [ "$name" = "$1" ]; then
+    exec_path=$(sed -n 's/^Exec=//p' "/usr/share/dbus-1/services/$name.service" 2>/dev/null | head -n1)
+  fi
+  [ -n "$exec_path" ] && [ -x "${exec_path%% *}" ] ||
+    { echo "with-bus: no program for '$1' (NAME=EXECUTABLE, or NAME with a service file)" >&2; exit 2; }
   printf '[D-BUS Service]\nName=%s\nExec=%s\n' "$name" "$exec_path" >"$folder/services/$name.service"
   shift
 done

@@ -6,5 +6,6 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 fail_prefix=with-x
 
+# shellcheck disable=SC2119  # the default display size
 start_x
 "$@"

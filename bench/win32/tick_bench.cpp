@@ -18,7 +18,7 @@
 #include "bench/figures.h"
 #include "bench/proxy_platform.h"
 #include "main_window/program.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 using namespace tintvale;
 using namespace tintvale::bench;
@@ -153,8 +153,8 @@ int main(int argc, char** argv) {
   rec.ticks.reserve(static_cast<std::size_t>(seconds * 200 + 400));
   int status = 0;
   {
-    BenchToolkit forms(platform->Forms(), rec);
-    StampingScreen stamping(platform->Screen(), rec.current, Now);
+    BenchToolkit forms(platform->Toolkit(), rec);
+    StampingScreen stamping(platform->ScreenServices(), rec.current, Now);
     FrontedPlatform bench(*platform, forms, stamping);
     rec.WarmUpThenMeasure(Now(), seconds);
     Program program(bench);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace tintvale::fake {
 

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/registry_value.h"
-#include "platform/services.h"
+#include "platform/regfile/registry_value.h"
+#include "platform/platform.h"
 
 namespace tintvale::fake {
 
@@ -176,12 +176,12 @@ class FakeMessages : public MessageDialog {
 
 class FakePlatform : public Platform {
  public:
-  Toolkit& Forms() override { return toolkit; }
-  ScreenServices& Screen() override { return screen; }
-  Registry& Reg() override { return registry; }
-  ProcessStarter& Processes() override { return processes; }
-  FileTest& Files() override { return files; }
-  MessageDialog& Messages() override { return messages; }
+  tintvale::Toolkit& Toolkit() override { return toolkit; }
+  tintvale::ScreenServices& ScreenServices() override { return screen; }
+  tintvale::Registry& Registry() override { return registry; }
+  tintvale::ProcessStarter& ProcessStarter() override { return processes; }
+  tintvale::FileTest& FileTest() override { return files; }
+  tintvale::MessageDialog& MessageDialog() override { return messages; }
 
   FakeToolkit toolkit;
   FakeScreen screen;

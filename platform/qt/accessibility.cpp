@@ -9,7 +9,7 @@
 
 #include "platform/qt/form_widget.h"
 #include "platform/qt/picture_box.h"
-#include "platform/qt/qt_text.h"
+#include "platform/qt/conversions.h"
 #include "platform/qt/text_box.h"
 
 namespace tintvale::qt {

@@ -16,6 +16,9 @@ class DisplayLayout {
   virtual std::vector<LayoutMonitor> Monitors() = 0;
   // changed runs after the monitors changed and have been read again (a burst of notices runs it once).
   virtual void OnChange(std::function<void()> changed) = 0;
+  // The pointer in layout pixels, where the X server knows it for certain: over one of its windows.
+  // XWayland knows the pointer only over its own windows, and answers "no window" elsewhere.
+  virtual bool PointerOverWindow(ScreenPoint& root) = 0;
 };
 
 }  // namespace tintvale::qt

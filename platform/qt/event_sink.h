@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "platform/qt/qt_forms.h"
-#include "platform/services.h"
+#include "platform/qt/toolkit.h"
+#include "platform/platform.h"
 
 namespace tintvale::qt {
 

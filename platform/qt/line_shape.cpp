@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/qt/qt_text.h"
+#include "platform/qt/conversions.h"
 
 namespace tintvale::qt {
 

@@ -5,7 +5,7 @@
 #include <QPoint>
 #include <QWidget>
 
-#include "platform/layout.h"
+#include "forms/layout.h"
 
 namespace tintvale::qt {
 

@@ -1,5 +1,5 @@
 #include "main_window/program.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   std::unique_ptr<tintvale::Platform> platform = tintvale::CreatePlatform(argc, argv);

@@ -6,8 +6,8 @@
 #include <QtWidgets/qdrawutil.h>
 
 #include "platform/qt/accessibility.h"
-#include "platform/qt/qt_forms.h"
-#include "platform/qt/qt_text.h"
+#include "platform/qt/toolkit.h"
+#include "platform/qt/conversions.h"
 #include "platform/qt/repaint_gathering.h"
 #include "resources/icon.h"
 

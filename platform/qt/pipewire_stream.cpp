@@ -81,7 +81,8 @@ struct PipeWireCapture::Impl {
   std::vector<PortalStream> portal;  // one per stream, as the portal described it
   std::vector<FrameSize> frameSizes;  // one per stream, from its format
   std::vector<LayoutMonitor> layout;
-  std::vector<MonitorPlace> places;  // one per stream: PlaceStreams of the three above
+  std::vector<int> pins;  // the layout monitor each stream was seen on, where its size left a choice
+  std::vector<MonitorPlace> places;  // one per stream: PlaceStreams of the four above
   bool ended = false;
   bool metaMissing = false, positionSeen = false, frameSeen = false;
   std::chrono::steady_clock::time_point firstFrame;
@@ -90,7 +91,7 @@ struct PipeWireCapture::Impl {
   std::uint64_t frames = 0, buffers = 0;
 
   // Under mutex.
-  void Place() { places = PlaceStreams(portal, frameSizes, layout); }
+  void Place() { places = PlaceStreams(portal, frameSizes, layout, pins); }
 
   // The streams cannot go on: reads fail from now on and the owner hears of it once.
   void End() {
@@ -431,9 +432,38 @@ ColorValue PipeWireCapture::Pixel(ScreenPoint point) {
 }
 
 void PipeWireCapture::SetLayout(std::vector<LayoutMonitor> layout) {
+  Impl& d = *impl_;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  d.layout = std::move(layout);
+  // What was seen belongs to the old layout's monitors.
+  d.pins.clear();
+  d.Place();
+}
+
+bool PipeWireCapture::Unsure() {
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->layout = std::move(layout);
-  impl_->Place();
+  for (const MonitorPlace& p : impl_->places) {
+    if (p.unsure) return true;
+  }
+  return false;
+}
+
+void PipeWireCapture::Sight(ScreenPoint root) {
+  Impl& d = *impl_;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  const int i = d.lastStream;
+  const auto at = static_cast<std::size_t>(i);
+  if (d.ended || i < 0 || !d.places[at].unsure || !d.shared[at].pointerHere) return;
+  // The X server's pointer is where it is now; the stream's may be a frame behind, and then it names no
+  // monitor (never a wrong one: the X server's point lies on the pointer's own monitor).
+  const int j = SightedMonitor(d.layout, d.frameSizes[at], d.shared[at].pointer, root);
+  if (j < 0) return;
+  d.pins.resize(d.portal.size(), -1);
+  for (int& pin : d.pins) {
+    if (pin == j) pin = -1;
+  }
+  d.pins[at] = j;
+  d.Place();
 }
 
 PointerEvidence PipeWireCapture::Evidence() {

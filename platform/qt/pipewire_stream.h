@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/qt/screen_frames.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::qt {
 
@@ -33,6 +33,12 @@ class PipeWireCapture {
 
   // Places the streams in a new layout of the desktop's monitors.
   void SetLayout(std::vector<LayoutMonitor> layout);
+  // Whether a stream was placed by a size that more than one monitor has (KDE's identical monitors).
+  bool Unsure();
+  // Where the X server has the pointer (root, layout pixels, over one of its windows) just after Pointer:
+  // where that names a monitor for the stream that reported the pointer, the stream is placed there from
+  // then on, until the layout changes.
+  void Sight(ScreenPoint root);
   // The pointer in screen pixels, from the stream that last saw it; false before any cursor metadata
   // has come and once the streams have ended.
   bool Pointer(ScreenPoint& point);

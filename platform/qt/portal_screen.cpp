@@ -30,7 +30,7 @@ constexpr std::int64_t kPointerGraceMs = 4000;
 constexpr int kDisplayChangeWindowMs = 2000;
 // The new session after a display change waits this long after the last report of it, so it shares the
 // new layout.
-constexpr int kResumeSettleMs = 250;
+constexpr int kResumeSettleMs = 100;
 constexpr std::size_t kMostResumesAMinute = 3;
 
 QString Q(const char16_t* text) { return QString::fromUtf16(text); }
@@ -117,13 +117,22 @@ bool PortalScreen::MovePointer(ScreenPoint /*point*/) { return false; }
 
 bool PortalScreen::CursorPos(ScreenPoint& point) {
   switch (mode_) {
-    case Mode::kLive: return capture_->Pointer(point);
+    case Mode::kLive: {
+      const bool known = capture_->Pointer(point);
+      // Monitors of one size (KDE gives streams no position) are told apart where XWayland knows the
+      // pointer too: over an X11 window, such as the program's own.
+      ScreenPoint root;
+      if (known && layout_ && capture_->Unsure() && layout_->PointerOverWindow(root)) capture_->Sight(root);
+      return known;
+    }
     case Mode::kFallback: return fallback_.CursorPos(point);
     default: return false;
   }
 }
 
-std::vector<LayoutMonitor> PortalScreen::Layout() { return layout_ ? layout_->Monitors() : std::vector<LayoutMonitor>{}; }
+std::vector<LayoutMonitor> PortalScreen::Layout() {
+  return layout_ ? layout_->Monitors() : std::vector<LayoutMonitor>{};
+}
 
 void PortalScreen::BeginSession() {
   mode_ = Mode::kWaiting;

@@ -18,7 +18,7 @@
 #include "platform/qt/display_layout.h"
 #include "platform/qt/pipewire_stream.h"
 #include "platform/qt/portal_session.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 class QMessageBox;
 

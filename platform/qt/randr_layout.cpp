@@ -13,6 +13,12 @@ namespace {
 // The notices of one change (the screen's size, each CRTC, each output) come within a few milliseconds.
 constexpr int kSettleMs = 50;
 
+// A change of the screen, a CRTC or an output: the monitors are read again once the burst is over.
+bool IsRandrNotice(const xcb_generic_event_t* event, int firstEvent) {
+  const int code = (event->response_type & 0x7f) - firstEvent;
+  return firstEvent >= 0 && (code == XCB_RANDR_SCREEN_CHANGE_NOTIFY || code == XCB_RANDR_NOTIFY);
+}
+
 }  // namespace
 
 void RandrLayout::Disconnect::operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
@@ -63,20 +69,34 @@ void RandrLayout::Read() {
   while (xcb_generic_event_t* event = xcb_poll_for_queued_event(c)) std::free(event);
 }
 
-void RandrLayout::TakeEvents() {
+bool RandrLayout::PointerOverWindow(ScreenPoint& root) {
   xcb_connection_t* c = connection_.get();
-  bool changed = false;
-  while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-    const int code = (event->response_type & 0x7f) - firstEvent_;
-    if (code == XCB_RANDR_SCREEN_CHANGE_NOTIFY || code == XCB_RANDR_NOTIFY) changed = true;
+  if (!c || xcb_connection_has_error(c)) return false;
+  const xcb_window_t rootWindow = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, rootWindow), nullptr);
+  // Notices that came in before the reply wait in the queue, where the socket notifier cannot see them.
+  TakeQueuedEvents();
+  const bool over = reply && reply->same_screen && reply->child != XCB_NONE;
+  if (over) root = {reply->root_x, reply->root_y};
+  std::free(reply);
+  return over;
+}
+
+void RandrLayout::TakeQueuedEvents() {
+  while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_.get())) {
+    if (IsRandrNotice(event, firstEvent_)) settle_.start();
     std::free(event);
   }
-  if (xcb_connection_has_error(c)) {
-    // The server went away: nothing more will come from it.
-    notifier_->setEnabled(false);
-    return;
+}
+
+void RandrLayout::TakeEvents() {
+  xcb_connection_t* c = connection_.get();
+  while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+    if (IsRandrNotice(event, firstEvent_)) settle_.start();
+    std::free(event);
   }
-  if (changed) settle_.start();
+  // The server went away: nothing more will come from it.
+  if (xcb_connection_has_error(c)) notifier_->setEnabled(false);
 }
 
 }  // namespace tintvale::qt

@@ -24,10 +24,12 @@ class RandrLayout : public DisplayLayout {
 
   std::vector<LayoutMonitor> Monitors() override { return monitors_; }
   void OnChange(std::function<void()> changed) override { changed_ = std::move(changed); }
+  bool PointerOverWindow(ScreenPoint& root) override;
 
  private:
   void Read();
   void TakeEvents();
+  void TakeQueuedEvents();
 
   struct Disconnect {
     void operator()(xcb_connection_t* c) const;

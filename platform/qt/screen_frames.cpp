@@ -106,7 +106,7 @@ int ScreenToStream(const std::vector<MonitorPlace>& monitors, ScreenPoint point,
 }
 
 std::vector<MonitorPlace> PlaceStreams(const std::vector<PortalStream>& streams, const std::vector<FrameSize>& frames,
-                                       const std::vector<LayoutMonitor>& layout) {
+                                       const std::vector<LayoutMonitor>& layout, const std::vector<int>& pins) {
   ScreenPoint origin{};
   for (const LayoutMonitor& m : layout) {
     if (m.primary) {
@@ -131,26 +131,67 @@ std::vector<MonitorPlace> PlaceStreams(const std::vector<PortalStream>& streams,
       placed[i] = true;
     }
   }
-  // Streams without a position: by size, the exact matches before the scaled ones, so that a scaled
-  // match never takes a monitor another stream fits exactly.
   std::vector<bool> taken(layout.size(), false);
+  auto take = [&](std::size_t i, std::size_t j) {
+    const LayoutMonitor& m = layout[j];
+    places[i].x = m.x - origin.x;
+    places[i].y = m.y - origin.y;
+    places[i].width = m.width;
+    places[i].height = m.height;
+    taken[j] = placed[i] = true;
+  };
+  // Streams without a position: those whose monitor has been seen first, then by size, the exact matches
+  // before the scaled ones, so that a scaled match never takes a monitor another stream fits exactly.
+  for (std::size_t i = 0; i < streams.size() && i < pins.size(); ++i) {
+    const int j = pins[i];
+    if (placed[i] || j < 0 || static_cast<std::size_t>(j) >= layout.size() || taken[static_cast<std::size_t>(j)] ||
+        !SameShape(SizeOf(streams[i], frames, i), layout[static_cast<std::size_t>(j)])) {
+      continue;
+    }
+    take(i, static_cast<std::size_t>(j));
+  }
+  const std::vector<bool> pinned = placed;
   for (const auto matches : {SameSize, SameShape}) {
     for (std::size_t i = 0; i < streams.size(); ++i) {
       if (placed[i]) continue;
       const FrameSize size = SizeOf(streams[i], frames, i);
+      std::size_t fits = 0, first = layout.size();
       for (std::size_t j = 0; j < layout.size(); ++j) {
         if (taken[j] || !matches(size, layout[j])) continue;
-        const LayoutMonitor& m = layout[j];
-        places[i].x = m.x - origin.x;
-        places[i].y = m.y - origin.y;
-        places[i].width = m.width;
-        places[i].height = m.height;
-        taken[j] = placed[i] = true;
-        break;
+        if (fits++ == 0) first = j;
+      }
+      if (fits == 0) continue;
+      take(i, first);
+      places[i].unsure = fits > 1;
+    }
+  }
+  // A stream that took the last of two same-sized monitors is as unsure as the one that took the first.
+  for (std::size_t i = 0; i < streams.size(); ++i) {
+    if (!placed[i] || pinned[i] || places[i].unsure) continue;
+    for (std::size_t k = 0; k < streams.size(); ++k) {
+      if (k != i && places[k].unsure && !pinned[k] &&
+          SameShape(SizeOf(streams[i], frames, i),
+                    {places[k].x, places[k].y, places[k].width, places[k].height, false})) {
+        places[i].unsure = true;
       }
     }
   }
   return places;
+}
+
+int SightedMonitor(const std::vector<LayoutMonitor>& layout, FrameSize frame, ScreenPoint framePoint,
+                   ScreenPoint root) {
+  int found = -1;
+  for (std::size_t j = 0; j < layout.size(); ++j) {
+    const LayoutMonitor& m = layout[j];
+    if (!SameShape(frame, m)) continue;
+    const std::int64_t x = m.x + std::llround(static_cast<double>(framePoint.x) * m.width / frame.width);
+    const std::int64_t y = m.y + std::llround(static_cast<double>(framePoint.y) * m.height / frame.height);
+    if (std::abs(x - root.x) > 1 || std::abs(y - root.y) > 1) continue;
+    if (found >= 0) return -1;
+    found = static_cast<int>(j);
+  }
+  return found;
 }
 
 PointerVerdict JudgePointer(const PointerEvidence& e, std::int64_t graceMs) {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale::qt {
 
@@ -37,6 +37,7 @@ ColorValue FramePixel(const FrameView& frame, std::int32_t x, std::int32_t y);
 struct MonitorPlace {
   std::int32_t x = 0, y = 0, width = 0, height = 0;
   std::int32_t frameWidth = 0, frameHeight = 0;
+  bool unsure = false;  // placed by its size alone, which another monitor has too
 };
 
 // The monitor's top left in screen pixels: its layout position converted at its own scale (frame pixels
@@ -67,10 +68,16 @@ struct LayoutMonitor {
 
 // Where each stream (frames[i] its frame size) lies on the screen, measured from the top left of the
 // layout's primary monitor (from the layout's 0,0 without one). A stream without a position takes the
-// place of a layout monitor of its size: the same size first, else the same shape at a scale, each
-// monitor once, streams and monitors in their order; one that matches none is put at 0,0.
+// place of a layout monitor of its size: the monitor pins[i] names when it has that shape, else the same
+// size first, else the same shape at a scale, each monitor once, streams and monitors in their order;
+// one that matches none is put at 0,0. A stream placed by size where another free monitor fits as well
+// is marked unsure.
 std::vector<MonitorPlace> PlaceStreams(const std::vector<PortalStream>& streams, const std::vector<FrameSize>& frames,
-                                       const std::vector<LayoutMonitor>& layout);
+                                       const std::vector<LayoutMonitor>& layout, const std::vector<int>& pins = {});
+// The one layout monitor of the frame's shape on which framePoint of the frame lies at root (the X
+// server's pointer, in layout pixels), to within the pixel a scale rounds away; -1 for none or several.
+int SightedMonitor(const std::vector<LayoutMonitor>& layout, FrameSize frame, ScreenPoint framePoint,
+                   ScreenPoint root);
 
 // What the buffers have shown about the pointer since the streams started, and the verdict on it: cursor
 // metadata missing from a stream's buffers is final at once; a pointer position that never comes is

@@ -293,7 +293,9 @@ std::vector<Monitor> QueryMonitors(xcb_connection_t* c, std::uint32_t root, int 
   return monitors;
 }
 
-ScreenPoint X11Screen::AskOrigin(std::uint32_t root) { return PrimaryOrigin(QueryMonitors(connection_, root, randrMinor_)); }
+ScreenPoint X11Screen::AskOrigin(std::uint32_t root) {
+  return PrimaryOrigin(QueryMonitors(connection_, root, randrMinor_));
+}
 
 void X11Screen::Disconnect::operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 

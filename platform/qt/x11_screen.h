@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/platform.h"
 
 struct xcb_connection_t;
 

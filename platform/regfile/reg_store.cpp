@@ -6,8 +6,8 @@
 #include <optional>
 #include <system_error>
 
-#include "platform/hex_digit.h"
-#include "platform/utf8.h"
+#include "base/hex_digit.h"
+#include "base/utf8.h"
 
 namespace tintvale {
 namespace {
@@ -210,7 +210,7 @@ struct ParsedData {
 
 // Text types written as hex in a version 5 file hold UTF-16LE; the narrow registry call the reader makes
 // would hand them over converted, so they are kept as UTF-8. Odd length is malformed.
-bool IsTextType(std::uint32_t type) { return type == 1 || type == 2 || type == 7; }
+bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
 std::optional<std::vector<std::uint8_t>> WideToNarrow(const std::vector<std::uint8_t>& wide) {
   if (wide.size() % 2 != 0) return std::nullopt;
@@ -229,7 +229,7 @@ std::optional<ParsedData> ReadData(std::string_view s, bool wideText) {
   if (!s.empty() && s.front() == '"') {
     auto text = ReadQuoted(s);
     if (!text || !OnlyCommentLeft(s)) return std::nullopt;
-    out.value.type = 1;  // REG_SZ: the narrow bytes and the terminating zero, as the registry keeps text
+    out.value.type = kRegSz;  // the narrow bytes and the terminating zero, as the registry keeps text
     out.value.data.assign(text->begin(), text->end());
     out.value.data.push_back(0);
     return out;
@@ -244,14 +244,14 @@ std::optional<ParsedData> ReadData(std::string_view s, bool wideText) {
   if (StartsWithFolded(body, "DWORD:")) {
     const auto v = HexNumber(Trim(body.substr(6)));
     if (!v) return std::nullopt;
-    out.value.type = 4;  // REG_DWORD, least significant byte first
+    out.value.type = kRegDword;
     for (int i = 0; i < 4; ++i) out.value.data.push_back(static_cast<std::uint8_t>(*v >> (8 * i)));
     return out;
   }
   if (StartsWithFolded(body, "HEX:")) {
     auto bytes = HexBytes(body.substr(4));
     if (!bytes) return std::nullopt;
-    out.value.type = 3;  // REG_BINARY
+    out.value.type = kRegBinary;
     out.value.data = std::move(*bytes);
     return out;
   }

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/registry_value.h"
-#include "platform/services.h"
+#include "platform/regfile/registry_value.h"
+#include "platform/platform.h"
 
 namespace tintvale {
 

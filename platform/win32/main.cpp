@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "main_window/program.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/) {
   std::unique_ptr<tintvale::Platform> platform = tintvale::CreatePlatform(0, nullptr);

@@ -1,5 +1,5 @@
-// Small pieces every part of the Win32 backend shares: Text <-> wide strings (both UTF-16 here), owning
-// wrappers for GDI objects and kernel handles, and the DPI functions newer Windows versions add.
+// Small pieces every part of the Win32 backend shares: Text <-> wide strings (both UTF-16 here) and owning
+// wrappers for GDI objects and kernel handles.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/layout.h"
+#include "forms/layout.h"
 
 namespace tintvale::win32 {
 
@@ -55,12 +55,5 @@ class KernelHandle {
  private:
   HANDLE handle_;
 };
-
-// The dots per inch of a window (or of the system for a null window), 96 when nothing better is known.
-UINT WindowDpi(HWND window);
-// Window rectangle for a client area, for the given DPI when the system can tell the frame at that DPI.
-RECT FrameForClient(RECT client, DWORD style, DWORD exStyle, UINT dpi);
-// Asks for per-monitor DPI awareness at run time; the manifest already does so where it is read.
-void DeclareDpiAwareness();
 
 }  // namespace tintvale::win32

@@ -160,10 +160,10 @@ class Person:
             fields = values.split(",")
             x, y, scale = int(fields[0]), int(fields[1]), float(fields[2])
             primary = len(fields) > 3 and fields[3] == "primary"
+            monitor = dbus.Struct((connector, monitors[connector][1], dbus.Dictionary({}, signature="sv")),
+                                  signature="ssa{sv}")
             logical.append(dbus.Struct((dbus.Int32(x), dbus.Int32(y), dbus.Double(scale), dbus.UInt32(0), primary,
-                                        dbus.Array([dbus.Struct((connector, monitors[connector][1],
-                                                                 dbus.Dictionary({}, signature="sv")), signature="ssa{sv}")],
-                                                   signature="(ssa{sv})")), signature="iiduba(ssa{sv})"))
+                                        dbus.Array([monitor], signature="(ssa{sv})")), signature="iiduba(ssa{sv})"))
         options = {}
         if props.get("supports-changing-layout-mode", False):
             options["layout-mode"] = dbus.UInt32(LAYOUT_MODES[mode])

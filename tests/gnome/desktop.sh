@@ -48,11 +48,11 @@ bus_has() { gdbus call --session --dest org.freedesktop.DBus --object-path /org/
 wireplumber_up() { pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
 # Starts a service with its output in $tmp/NAME.log and waits for its bus name.
 start_service() {
-  local log=$1 name=$2
+  local label=$1 name=$2
   shift 2
-  "$@" </dev/null >"$tmp/$log.log" 2>&1 &
+  "$@" </dev/null >"$tmp/$label.log" 2>&1 &
   stop_at_exit $!
-  wait_for 20 bus_has "$name" || die "$log did not take $name on the bus: $(tail -n 5 "$tmp/$log.log")"
+  wait_for 20 bus_has "$name" || die "$label did not take $name on the bus: $(tail -n 5 "$tmp/$label.log")"
 }
 
 # mutter makes /tmp/.X11-unix itself when it is missing, under its umask, and then refuses the folder it
@@ -66,7 +66,7 @@ x11_socket_folder() {
 }
 
 # The whole desktop. "logical": mutter's logical layout mode (the experimental scale-monitor-framebuffer,
-# which fractional scales need); otherwise the default physical one.
+# which fractional scales need); "physical" or nothing: the default physical one.
 start_gnome() {
   if [ "${1:-}" = logical ]; then
     printf "[org/gnome/mutter]\nexperimental-features=['scale-monitor-framebuffer']\n" \

@@ -39,7 +39,10 @@ gnome_env "$tmp"
 
 # The program's windows are found by their title and size, as in the other program tests.
 size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
-main_window() { local w; for w in $(windows_titled Tintvale); do [ "$(size_of "$w")" = 282x60 ] && echo "$w"; done | head -n1; }
+main_window() {
+  local w
+  for w in $(windows_titled Tintvale); do [ "$(size_of "$w")" = 282x60 ] && echo "$w"; done | head -n1
+}
 # Left, top, width and height of the main window's client area on XWayland's screen.
 client_geometry() {
   xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2}
@@ -154,6 +157,11 @@ grant() {
   mkdir -p "${token_file%/*}"
   echo "$granted" >"$token_file"
 }
+# GNOME's chooser answered over AT-SPI (chooser.py share|cancel); what it offered in $tmp/chooser.out.
+answer_chooser() {
+  "$gnome_python" "$gnome_dir/chooser.py" "$1" >"$tmp/chooser.out" 2>&1 || die "the chooser: $(chooser_said)"
+}
+chooser_said() { tr '\n' ' ' <"$tmp/chooser.out"; }
 # When the grant under a token was last used; whether that is later than a time.
 last_used() { "$gnome_python" "$gnome_dir/control.py" used "$1"; }
 used_since() { local t; t=$(last_used "$1") && [ "$t" -gt "$2" ]; }
@@ -223,9 +231,9 @@ case $case_name in
     # The next start needs no chooser.
     start_gnome
     start -c
-    "$gnome_python" "$gnome_dir/chooser.py" share >"$tmp/chooser.out" 2>&1 || die "the chooser: $(cat "$tmp/chooser.out")"
-    grep -q '^remember on' "$tmp/chooser.out" || fail "the chooser does not offer to remember: $(cat "$tmp/chooser.out")"
-    grep -q '^monitors 2' "$tmp/chooser.out" || fail "the chooser does not list both monitors: $(cat "$tmp/chooser.out")"
+    answer_chooser share
+    grep -q '^remember on' "$tmp/chooser.out" || fail "the chooser does not offer to remember: $(chooser_said)"
+    grep -q '^monitors 2' "$tmp/chooser.out" || fail "the chooser does not list both monitors: $(chooser_said)"
     expect_colour Meta-0 10 20
     expect_colour Meta-1 30 40
     wait_for 10 test -s "$token_file" || die "no token kept after the chooser"
@@ -244,7 +252,7 @@ case $case_name in
     # through X11; its window goes on working.
     start_gnome
     start -c
-    "$gnome_python" "$gnome_dir/chooser.py" cancel >"$tmp/chooser.out" 2>&1 || die "the chooser: $(cat "$tmp/chooser.out")"
+    answer_chooser cancel
     has_message_box() { [ "$(windows_titled Tintvale | wc -l)" -ge 2 ]; }
     wait_for 20 has_message_box || die "no message box titled Tintvale appeared"
     stderr_has() { grep -q -- "$1" "$tmp/stderr"; }
@@ -291,7 +299,8 @@ case $case_name in
     wait_for 20 follows || die "sampling did not resume after the display change (swatch $(swatch))"
     echo "resumed $(($(now_ms) - changed_ms)) ms after the new layout was in place ($((changed_ms - start_ms)) ms" \
          "to apply it), at move $tries"
-    [ "$tries" -eq 1 ] || echo "NOTE: the swatch followed the pointer's move $tries after the display change, not the first"
+    [ "$tries" -eq 1 ] || echo "NOTE: the swatch followed the pointer's move $tries after the display change," \
+                               "not the first"
     grep -q "$(printf '0x%x' "$wid")" "$tmp/active.log" && fail "the main window was activated meanwhile"
     used_since "$token" "$used" || fail "the new session did not use the kept token"
     activate_main

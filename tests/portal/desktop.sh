@@ -1,4 +1,5 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2034,SC2154  # it sets $token_file and $calls for the sourcing test, which sets $test_source
 # A desktop without a desktop, for the screen-cast portal tests and benchmark: PipeWire, WirePlumber, the
 # test ScreenCast backend and the real xdg-desktop-portal frontend on the session bus the caller runs on
 # (scripts/with-bus.sh), and the test PipeWire source. Needs scripts/lib.sh sourced first and

@@ -1,20 +1,22 @@
 // The real program on the real Qt platform with the portal screen, run by portal_test.sh inside its
 // private desktop (PortalProgram: two monitors, the primary at 0,0 and one on its left at scale 2, on an
-// X server whose one monitor is not primary; PrimaryOrigin: below). The window's
+// X server whose one monitor is not primary; PrimaryOrigin and IdenticalMonitors: below). The window's
 // coordinate text and swatch are recorded as the program writes them; the test source's pointer and
 // pictures are scripted through $TINTVALE_TEST_SOURCE_INPUT.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTest>
+#include <QWidget>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "bench/fronted_platform.h"
+#include "platform/fake/fronted_platform.h"
 #include "main_window/program.h"
-#include "platform/services.h"
+#include "platform/platform.h"
 
 namespace tintvale {
 namespace {
@@ -89,7 +91,7 @@ class RecordingScreen final : public ScreenServices {
 
 // The real toolkit and screen behind the recording ones, kept for the whole test program.
 struct Recording {
-  explicit Recording(Platform& inner) : forms(inner.Forms()), screen(inner.Screen()), platform(inner, forms, screen) {}
+  explicit Recording(Platform& inner) : forms(inner.Toolkit()), screen(inner.ScreenServices()), platform(inner, forms, screen) {}
   RecordingToolkit forms;
   RecordingScreen screen;
   FrontedPlatform platform;
@@ -150,7 +152,7 @@ TEST(PortalProgram, AColourChangeUnderAStillPointerIsFollowed) {
 
 TEST(PortalProgram, ThePointerCannotBeMovedSoAltArrowDoesNothing) {
   // A Wayland client cannot move the pointer: the move is refused and the pointer stays where it is.
-  EXPECT_FALSE(g_platform->Screen().MovePointer({221, 120}));
+  EXPECT_FALSE(g_platform->ScreenServices().MovePointer({221, 120}));
   Say("rect 0 200 100 40 40 00AABB");
   EXPECT_TRUE(Shows(220, 120, 0x00BBAA00));
 }
@@ -207,6 +209,41 @@ TEST(PrimaryOrigin, ANewPrimaryWhileRunningMovesTheOrigin) {
   EXPECT_TRUE(Shows(160, 0, 0x000000FF));
   Say("cursor 0 10 20");
   EXPECT_TRUE(Shows(10, 20, 0x0000FF00));
+}
+
+// Run by portal_test.sh kde_identical: two 240x240 monitors, A at 0,0 and the primary B at 240,0, and two
+// streams of that size without a position, stream 0 showing A. RandR lists the primary first, so the
+// order alone would put stream 0 on B.
+QRect MainWindowPlace() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w->windowTitle() == QLatin1String("Tintvale")) return w->geometry();
+  }
+  return {};
+}
+
+TEST(IdenticalMonitors, ThePointerOverAnX11WindowTellsThemApart) {
+  Say("fill 0 FF0000");
+  Say("fill 1 00FF00");
+  // The X server's pointer over no window (it could be stale there): the streams are taken in RandR's
+  // order, here the wrong one, and the colour is still the reporting stream's.
+  Shell("xdotool mousemove 475 235");
+  Say("cursor 0 10 10");
+  EXPECT_TRUE(Shows(10, 10, 0x000000FF));
+  // Over the program's own window the X server knows the pointer: the stream that reports it there is
+  // on the monitor that holds that point.
+  const QRect window = MainWindowPlace();
+  ASSERT_FALSE(window.isEmpty());
+  const int x = window.center().x(), y = window.center().y();
+  const bool onA = x < 240;
+  Shell(("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y)).c_str());
+  Say(onA ? "cursor 0 " + std::to_string(x) + " " + std::to_string(y)
+          : "cursor 1 " + std::to_string(x - 240) + " " + std::to_string(y));
+  EXPECT_TRUE(Shows(x - 240, y, onA ? 0x000000FF : 0x0000FF00));
+  Shell("xdotool mousemove 475 235");
+  Say("cursor 0 10 10");
+  EXPECT_TRUE(Shows(-230, 10, 0x000000FF));
+  Say("cursor 1 10 10");
+  EXPECT_TRUE(Shows(10, 10, 0x0000FF00));
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ start() {
 # Asked again until it holds: a message box that appears meanwhile takes the focus.
 activate_once() { xdotool windowactivate "$wid" >/dev/null 2>&1; wait_for 0.5 active_is "$wid"; }
 activate_main() { wait_for 10 activate_once || die "the main window did not become active"; }
-count_calls() { cat "$calls" 2>/dev/null | grep -c "\"call\": \"$1\""; }
+count_calls() { local n; n=$(grep -c "\"call\": \"$1\"" "$calls" 2>/dev/null) || true; echo "${n:-0}"; }
 calls_at_least() { [ "$(count_calls "$1")" -ge "$2" ]; }
 stderr_has() { grep -q -- "$1" "$tmp/stderr"; }
 
@@ -198,6 +198,21 @@ case $case_name in
       die "the in-process program tests failed"
     ;;
 
+  kde_identical)
+    # Two monitors of one size, the streams without positions (KDE): told apart where the X server sees
+    # the pointer over a window.
+    command -v xrandr >/dev/null || { echo "SKIP: xrandr is needed" >&2; exit 77; }
+    start_x 480x240x24 141 190
+    xrandr --setmonitor tintvale-a 240/63x240/63+0+0 none >/dev/null
+    xrandr --setmonitor '*tintvale-b' 240/63x240/63+240+0 screen >/dev/null
+    xrandr --output screen --primary
+    start_desktop
+    start_source --size 240x240 --size 240x240
+    place "- - 240 240" "- - 240 240"
+    TINTVALE_TEST_SOURCE_INPUT=$tmp/source.in "$program_tests" --gtest_filter='IdenticalMonitors.*' 2>"$tmp/stderr" ||
+      die "the in-process program tests failed"
+    ;;
+
   no_cursor_meta)
     # The portal lists cursor metadata, but the negotiated buffers carry none (as when the sizes the two
     # sides offer do not meet): the same fallback as a desktop without it.
@@ -322,7 +337,8 @@ case $case_name in
     say "cursor 0 1 1"
     prog_real=$prog
     prog=$tmp/traced
-    # LeakSanitizer cannot run under ptrace: the other cases check for leaks.
+    # LeakSanitizer cannot run under ptrace: the other cases check for leaks. The wrapper expands "$@".
+    # shellcheck disable=SC2016
     printf '#!/bin/sh\nASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" exec strace -f -qq -o "%s" -e trace=open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat,truncate,chmod,fchmodat "%s" "$@"\n' \
       "$tmp/trace" "$prog_real" >"$prog"
     chmod +x "$prog"

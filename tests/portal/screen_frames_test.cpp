@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -252,19 +253,96 @@ TEST(PlaceStreams, KdeStreamsTakeTheXWaylandMonitorOfTheirSize) {
   for (const DesktopRow& row : rows) ExpectPlacement(row);
 }
 
-TEST(PlaceStreams, IdenticalKdeMonitorsAreTakenInOrderAndEachKeepsItsOwnFrame) {
-  // Nothing tells two monitors of one size apart: the first stream takes the first such monitor RandR
-  // lists. The colour under the pointer still comes from the stream that reports the pointer.
-  const std::vector<MonitorPlace> places = PlaceStreams({Unplaced(1024, 768), Unplaced(1024, 768)},
-                                                        {{1024, 768}, {1024, 768}},
-                                                        {{0, 0, 1024, 768, true}, {1024, 0, 1024, 768, false}});
-  ASSERT_EQ(places.size(), 2u);
-  EXPECT_EQ(MonitorOrigin(places[0]).x, 0);
-  EXPECT_EQ(MonitorOrigin(places[1]).x, 1024);
+TEST(PlaceStreams, IdenticalKdeMonitorsAreTakenInOrderUntilTheirPointerIsSeen) {
+  // Nothing in the portal tells two monitors of one size apart: until the pointer is seen on one, the
+  // first stream takes the first such monitor RandR lists, and both are marked unsure.
+  const std::vector<PortalStream> streams = {Unplaced(1024, 768), Unplaced(1024, 768)};
+  const std::vector<FrameSize> frames = {{1024, 768}, {1024, 768}};
+  const std::vector<LayoutMonitor> layout = {{0, 0, 1024, 768, true}, {1024, 0, 1024, 768, false}};
+  struct Row {
+    std::vector<int> pins;
+    std::int32_t x0, x1;
+    bool unsure;
+    const char* why;
+  } rows[] = {
+      {{}, 0, 1024, true, "nothing seen: in order"},
+      {{1, -1}, 1024, 0, false, "stream 0 seen on the second monitor: stream 1 takes the first"},
+      {{-1, 0}, 1024, 0, false, "stream 1 seen on the first monitor"},
+      {{0, 1}, 0, 1024, false, "both seen where the order put them"},
+      {{5, -1}, 0, 1024, true, "a monitor that is not there"},
+  };
+  for (const Row& r : rows) {
+    const std::vector<MonitorPlace> places = PlaceStreams(streams, frames, layout, r.pins);
+    EXPECT_EQ(places[0].x, r.x0) << r.why;
+    EXPECT_EQ(places[1].x, r.x1) << r.why;
+    EXPECT_EQ(places[0].unsure, r.unsure) << r.why;
+    EXPECT_EQ(places[1].unsure, r.unsure) << r.why;
+  }
+  // Either way each stream's frame answers for its own place, so the colour is that under the pointer.
+  const std::vector<MonitorPlace> places = PlaceStreams(streams, frames, layout);
   std::int32_t x = 0, y = 0;
   EXPECT_EQ(ScreenToStream(places, StreamToScreen(places[1], 5, 6), 1, x, y), 1);
   EXPECT_EQ(x, 5);
   EXPECT_EQ(y, 6);
+}
+
+TEST(PlaceStreams, UnsureOnlyWhereAnotherFreeMonitorFitsAsWell) {
+  struct Row {
+    std::vector<PortalStream> streams;
+    std::vector<FrameSize> frames;
+    std::vector<LayoutMonitor> layout;
+    std::vector<bool> unsure;
+    const char* why;
+  } rows[] = {
+      {{Unplaced(1920, 1080), Unplaced(1024, 768)},
+       {{1920, 1080}, {1024, 768}},
+       {{0, 0, 1024, 768, true}, {1024, 0, 1920, 1080, false}},
+       {false, false},
+       "two sizes"},
+      {{Unplaced(1024, 768)},
+       {{1024, 768}},
+       {{0, 0, 1024, 768, true}, {1024, 0, 1024, 768, false}},
+       {true},
+       "one stream shared of two identical monitors"},
+      {{At(0, 0, 1024, 768), At(1024, 0, 1024, 768)},
+       {{1024, 768}, {1024, 768}},
+       {{0, 0, 1024, 768, true}, {1024, 0, 1024, 768, false}},
+       {false, false},
+       "GNOME: identical monitors with their positions"},
+      {{Unplaced(1024, 768), Unplaced(1024, 768), Unplaced(1280, 1024)},
+       {{1024, 768}, {1024, 768}, {1280, 1024}},
+       {{0, 0, 2048, 1536, true}, {2048, 0, 2048, 1536, false}, {4096, 0, 2560, 2048, false}},
+       {true, true, false},
+       "KDE at scale 2: two of one shape, one of another"},
+  };
+  for (const Row& r : rows) {
+    const std::vector<MonitorPlace> places = PlaceStreams(r.streams, r.frames, r.layout);
+    for (std::size_t i = 0; i < places.size(); ++i) EXPECT_EQ(places[i].unsure, r.unsure[i]) << r.why << ": " << i;
+  }
+}
+
+TEST(SightedMonitor, NamesTheOneMonitorWhereThePointerLies) {
+  const std::vector<LayoutMonitor> twins = {{0, 0, 1024, 768, true}, {1024, 0, 1024, 768, false}};
+  const std::vector<LayoutMonitor> scaled = {{0, 0, 2048, 1536, true}, {2048, 0, 2048, 1536, false}};
+  const std::vector<LayoutMonitor> mirrored = {{0, 0, 1024, 768, true}, {0, 0, 1024, 768, false}};
+  struct Row {
+    const std::vector<LayoutMonitor>& layout;
+    FrameSize frame;
+    ScreenPoint framePoint, root;
+    int monitor;
+    const char* why;
+  } rows[] = {
+      {twins, {1024, 768}, {10, 20}, {1034, 20}, 1, "on the second"},
+      {twins, {1024, 768}, {10, 20}, {10, 20}, 0, "on the first"},
+      {twins, {1024, 768}, {10, 20}, {11, 21}, 0, "a pixel off"},
+      {twins, {1024, 768}, {10, 20}, {12, 20}, -1, "two pixels off: another place"},
+      {twins, {1024, 768}, {10, 20}, {500, 500}, -1, "the X server's pointer elsewhere"},
+      {twins, {800, 600}, {10, 20}, {10, 20}, -1, "a frame of another shape"},
+      {scaled, {1024, 768}, {10, 20}, {2068, 40}, 1, "XWayland at twice the stream's pixels"},
+      {mirrored, {1024, 768}, {10, 20}, {10, 20}, -1, "two monitors in one place: no answer"},
+      {twins, {0, 0}, {10, 20}, {10, 20}, -1, "no frame size yet"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(SightedMonitor(r.layout, r.frame, r.framePoint, r.root), r.monitor) << r.why;
 }
 
 TEST(PlaceStreams, AScaledMatchNeverTakesAMonitorAnotherStreamFitsExactly) {
@@ -309,9 +387,30 @@ class TokenFile : public ::testing::Test {
   std::string dir_;
 };
 
+// An environment variable as it was before the test, put back (or unset again) when the test ends.
+class KeptVariable {
+ public:
+  explicit KeptVariable(const char* name) : name_(name) {
+    if (const char* value = std::getenv(name)) old_ = value;
+  }
+  ~KeptVariable() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  KeptVariable(const KeptVariable&) = delete;
+  KeptVariable& operator=(const KeptVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
 TEST_F(TokenFile, PathFollowsTheStateFolder) {
-  const char* oldState = std::getenv("XDG_STATE_HOME");
-  const std::string keep = oldState ? oldState : "";
+  const KeptVariable state("XDG_STATE_HOME");
+  const KeptVariable home("HOME");
   setenv("XDG_STATE_HOME", "/s", 1);
   EXPECT_EQ(RestoreTokenPath(), "/s/tintvale/restore-token");
   setenv("XDG_STATE_HOME", "relative/s", 1);
@@ -319,7 +418,6 @@ TEST_F(TokenFile, PathFollowsTheStateFolder) {
   EXPECT_EQ(RestoreTokenPath(), "/h/.local/state/tintvale/restore-token") << "a relative folder is ignored";
   unsetenv("XDG_STATE_HOME");
   EXPECT_EQ(RestoreTokenPath(), "/h/.local/state/tintvale/restore-token");
-  if (oldState) setenv("XDG_STATE_HOME", keep.c_str(), 1);
 }
 
 TEST_F(TokenFile, WrittenPrivatelyInAFolderMadeForIt) {

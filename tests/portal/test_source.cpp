@@ -3,22 +3,26 @@
 // by commands on stdin, one per line:
 //   fill S RRGGBB | rect S X Y W H RRGGBB   paint stream S and send it a full frame
 //   cursor S X Y                            the pointer to (X, Y) of stream S
-//   cursoronly S X Y                        the same in buffers without a picture, whatever was painted
+//   cursoronly S X Y                        the same in buffers without a picture, whatever was painted,
+//                                           and no picture on stream S until it is painted again
 //   away S                                  stream S reports the pointer gone (cursor id 0)
 //   report S X Y                            stream S reports a position, the others keep theirs
 //   quit
 // It prints "ready NODE..." once every stream has its node. With --animate SECONDS it moves the pointer
 // over stripes of stream 0 at 100 Hz by itself and sends full frames at --fps, logging "time colour"
-// for each move to --moves FILE (time on CLOCK_MONOTONIC, colour 0x00BBGGRR).
+// for each move to --moves FILE (time on CLOCK_MONOTONIC, colour 0x00BBGGRR). Like mutter, which sends
+// about 10 pictures a second of each monitor with nothing moving, each stream sends its picture again
+// --idle-fps times a second (default 10; 0 for none), so a consumer that missed a change sees it later.
 // The cursor metadata is offered as the real desktops offer it, at one fixed size: mutter's (a 384 x 384
 // bitmap, the default), KWin's (256 x 256), or not at all (--cursor-meta none).
 // Usage: tintvale_test_source [--size WxH]... [--format BGRx|RGBx|xRGB|xBGR|BGRA|RGBA|ARGB|ABGR] [--fps N]
-//                             [--cursor-meta mutter|kwin|none] [--animate SECONDS --moves FILE]
+//                             [--cursor-meta mutter|kwin|none] [--idle-fps N] [--animate SECONDS --moves FILE]
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -77,6 +81,8 @@ struct Monitor {
   // be overtaken by them on a busy machine, and the consumer would never see it.
   double pictureUntil = 0;
   bool moveDue = false;  // an animated move waits to be sent and logged
+  double nextIdlePicture = 0;
+  bool idleHeld = false;  // after cursoronly: pointer-only buffers until the next paint
   bool pointerHere = false;
   int px = 0, py = 0;
 };
@@ -93,6 +99,7 @@ struct Source {
   bool readyPrinted = false;
   std::string line;
   double fps = 60;
+  double idleFps = 10;
   double animateSeconds = 0, animateEnd = 0, frameCredit = 0;
   long step = 0;
   std::FILE* moves = nullptr;
@@ -193,6 +200,13 @@ void Animate(Source& s) {
 void OnTimer(void* data, std::uint64_t /*expirations*/) {
   auto& s = *static_cast<Source*>(data);
   if (s.animateSeconds > 0 && s.animateEnd > 0) Animate(s);
+  if (s.idleFps > 0) {
+    for (auto& m : s.monitors) {
+      if (!m->streaming || m->idleHeld || Now() < m->nextIdlePicture) continue;
+      m->framesLeft = std::max(m->framesLeft, 1);
+      m->nextIdlePicture = Now() + 1.0 / s.idleFps;
+    }
+  }
   Flush(s);
 }
 
@@ -204,6 +218,7 @@ void Paint(Monitor& m, int x0, int y0, int w, int h, std::uint32_t rgb) {
   }
   m.framesLeft = kRepeats;
   m.pictureUntil = Now() + 0.2;
+  m.idleHeld = false;
 }
 
 void Command(Source& s, const std::string& text) {
@@ -235,6 +250,7 @@ void Command(Source& s, const std::string& text) {
     if (verb == "cursoronly") {
       m.framesLeft = 0;
       m.pictureUntil = 0;
+      m.idleHeld = true;
     }
     // One pointer: the stream that had it before reports it gone.
     for (auto& other : s.monitors) {
@@ -371,6 +387,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "test-source: unknown cursor metadata %s\n", kind.c_str());
         return 2;
       }
+    } else if (a == "--idle-fps" && more) {
+      s.idleFps = std::atof(argv[++i]);
     } else if (a == "--fps" && more) {
       s.fps = std::atof(argv[++i]);
     } else if (a == "--animate" && more) {

@@ -1,4 +1,5 @@
 # shellcheck shell=bash
+# shellcheck disable=SC2154  # $prog, $tmp and $send_close come from the test that sources this file
 # Sourced by the black-box tests of the Linux program after scripts/lib.sh: the program's windows found by
 # their exact title, the close box with its exit status, and captures read from the clipboard. Expects
 # $prog, $tmp, $send_close and a main_window function; sets $pid (the program) and $wid (its main window).

@@ -2,7 +2,10 @@
 //   probe client TITLE            prints the client width and height of the top-level window TITLE
 //   probe texts TITLE             prints class, control id and text of each child of TITLE
 //   probe dialog TITLE            prints the texts of the message box (dialog class) titled TITLE
-//   probe menu                    succeeds while a popup menu is on the screen
+//   probe focus TITLE             prints class and control id of the window with the keyboard focus in the
+//                                 thread of the top-level window TITLE ("none" when it has none)
+//   probe menu TITLE              succeeds when a popup menu is on the screen and the thread of the window
+//                                 TITLE is in its menu loop (a context menu is open and takes the keys)
 //   probe paint RRGGBB X Y W H    shows a borderless window of that colour until the process is ended
 #include <windows.h>
 
@@ -61,9 +64,24 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
-  if (mode == L"menu" && argc == 2) {
-    HWND menu = FindWindowW(L"#32768", nullptr);  // the popup menus' own window class
-    return menu && IsWindowVisible(menu) ? 0 : 1;
+  if (mode == L"focus" && argc == 3) {
+    HWND h = FindTop(L"TintvaleForm", argv[2]);
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!h || !GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &info)) return 1;
+    wchar_t cls[64] = L"none";
+    if (info.hwndFocus) GetClassNameW(info.hwndFocus, cls, 64);
+    std::printf("%s %d\n", Utf8(cls).c_str(), info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+    return 0;
+  }
+  if (mode == L"menu" && argc == 3) {
+    // Shown, and its loop running in the window's thread: from now on that loop takes the keys.
+    HWND h = FindTop(L"TintvaleForm", argv[2]);
+    HWND menu = FindWindowW(L"#32768", nullptr);  // the popup menu class
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!h || !GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &info)) return 1;
+    return menu && IsWindowVisible(menu) && (info.flags & GUI_INMENUMODE) ? 0 : 1;
   }
   if (mode == L"paint" && argc == 7) {
     const unsigned long rgb = std::wcstoul(argv[2], nullptr, 16);
