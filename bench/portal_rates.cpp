@@ -66,13 +66,13 @@ int main(int argc, char** argv) {
   char* programArgs[] = {argv[0], nullptr};
   std::unique_ptr<Platform> platform = CreatePlatform(1, programArgs);
   if (!platform) return 1;
-  auto* portal = dynamic_cast<qt::PortalScreen*>(&platform->Screen());
+  auto* portal = dynamic_cast<qt::PortalScreen*>(&platform->ScreenServices());
   if (!portal) {
     std::fprintf(stderr, "portal_rates: the screen is not the portal's (TINTVALE_SCREEN=portal)\n");
     return 1;
   }
-  CountingScreen counting(platform->Screen());
-  FrontedPlatform bench(*platform, platform->Forms(), counting);
+  CountingScreen counting(platform->ScreenServices());
+  FrontedPlatform bench(*platform, platform->Toolkit(), counting);
   Program program(bench);
 
   auto snap = [&] {
@@ -93,10 +93,10 @@ int main(int argc, char** argv) {
   QTimer::singleShot(static_cast<int>((kWarmUpSeconds + seconds) * 1000), [&] {
     end = snap();
     counting.counting = false;
-    bench.Forms().Quit();
+    bench.Toolkit().Quit();
   });
   program.Start();
-  const int status = bench.Forms().Run();
+  const int status = bench.Toolkit().Run();
 
   const double span = end.t - start.t;
   if (span <= 0) return 1;

@@ -54,7 +54,9 @@ build_for() {
   else
     copy=.
   fi
-  (cd "$copy" && cmake --preset bench-gnome >/dev/null && cmake --build --preset bench-gnome -j "${JOBS:-2}" >/dev/null)
+  (cd "$copy" && cmake --preset bench-gnome && cmake --build --preset bench-gnome -j "${JOBS:-2}") \
+    >"$root/build/bench-gnome-cap$cap.log" 2>&1 ||
+    die "the build for a cap of $cap failed: $(tail -n 20 "$root/build/bench-gnome-cap$cap.log")"
 }
 for cap in "${caps[@]}"; do
   echo "building the program with a cap of $cap" >&2
