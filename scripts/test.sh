@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs all of Tintvale's tests, in the tiers the README lists: the core
 # tests on the fake backend with the Qt program under Xvfb + openbox and the Wayland screen path on a test
-# portal; the program on headless KDE Plasma (KWin and its portal); the Windows build under Wine; the
-# Debian package; the sanitizers with the fault checks; the fuzzers for a bounded time; a one-minute soak
-# of the real program on Linux and under Wine; and the style checks. Every tier runs, also after one has
-# failed; the last line counts them.
+# portal; the program on headless KDE Plasma (KWin and its portal) and on headless GNOME (mutter and its
+# portal); the Windows build under Wine; the Debian package; the sanitizers with the fault checks; the
+# fuzzers for a bounded time; a one-minute soak of the real program on Linux and under Wine; and the style
+# checks. Every tier runs, also after one has failed; the last line counts them.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 
@@ -49,12 +49,13 @@ soaks() {
 
 tier 1 "Linux: core tests on the fake backend, the Qt program under Xvfb, the Wayland screen path on a test portal" linux
 tier 2 "KDE Plasma: the program on headless KWin, its portal and PipeWire" tests/kde/kde_test.sh build/ci
-tier 3 "Windows builds and tests under Wine" scripts/test-windows.sh
-tier 4 "Debian package and Windows zip" scripts/test-package.sh
-tier 5 "Sanitizers and fault checks" sanitizers
-tier 6 "Fuzzers" scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
-tier 7 "Soaks, Linux and Windows" soaks
-tier 8 "Style: shellcheck over every shell script" scripts/check-style.sh
+tier 3 "GNOME: the program on headless mutter 43, its portal and PipeWire" scripts/test-gnome.sh build/ci
+tier 4 "Windows builds and tests under Wine" scripts/test-windows.sh
+tier 5 "Debian package and Windows zip" scripts/test-package.sh
+tier 6 "Sanitizers and fault checks" sanitizers
+tier 7 "Fuzzers" scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
+tier 8 "Soaks, Linux and Windows" soaks
+tier 9 "Style: shellcheck over every shell script" scripts/check-style.sh
 
 echo
 for name in "${failed_names[@]}"; do echo "failed tier: $name"; done

@@ -16,9 +16,10 @@ constexpr int CursorMetaSize(int side) {
 
 }  // namespace
 
-// What the streams accept: the four-byte RGB layouts, any size, and a picture rate capped near 30 a
-// second, so that a playing video does not cost the desktop a full copy 60 times a second; cursor
-// metadata is not held to that rate.
+// What the streams accept: the four-byte RGB layouts, any size, and a picture rate capped at 60 a
+// second. mutter 43 holds cursor-only updates to the same cap, so it is also the pointer's rate: 60
+// keeps up with a 60 Hz monitor where 30 halved it. A playing video (or, without a cursor plane, a moving
+// pointer) then costs the desktop up to 60 picture copies a second instead of 30 (scripts/bench-gnome.sh).
 const spa_pod* EnumFormat(spa_pod_builder& b) {
   spa_pod_frame f;
   spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
@@ -33,17 +34,19 @@ const spa_pod* EnumFormat(spa_pod_builder& b) {
   spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &minSize, &maxSize), 0);
   const spa_fraction rate{0, 1}, minRate{0, 1}, maxRate{1000, 1};
   spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &minRate, &maxRate), 0);
-  const spa_fraction cap{30, 1}, minCap{1, 1};
+  const spa_fraction cap{60, 1}, minCap{1, 1};
   spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_maxFramerate, SPA_POD_CHOICE_RANGE_Fraction(&cap, &minCap, &cap), 0);
   return static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f));
 }
 
 void BufferParams(spa_pod_builder& b, const spa_pod* (&params)[3]) {
   // At least 3 buffers: one is held as the kept frame, and a pool of two left the producer without a
-  // free buffer often enough to stall the stream. Shared memory only: no DMA-BUF, so no GPU import.
+  // free buffer often enough to stall the stream. 8 by default: with 4, mutter 43 found no free buffer
+  // several times a run and dropped that picture for good, leaving a still screen's kept frame stale.
+  // Shared memory only: no DMA-BUF, so no GPU import.
   params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
       &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
-      SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_dataType,
+      SPA_POD_CHOICE_RANGE_Int(8, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_dataType,
       SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
   // The cursor's size as a range: desktops offer one fixed size each (mutter a 384 x 384 bitmap, KWin
   // 256 x 256), and PipeWire keeps the metadata only where the two sides' sizes meet.
