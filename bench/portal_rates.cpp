@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     s.t = Now();
     s.ownTicks = CpuTicksOf(getpid());
     s.watchedTicks = watched > 0 ? CpuTicksOf(watched) : -1;
-    if (qt::PipeWireCapture* capture = portal->Capture()) capture->Counts(s.frames, s.buffers);
+    if (portal::PipeWireCapture* capture = portal->Capture()) capture->Counts(s.frames, s.buffers);
     return s;
   };
   Snapshot start, end;
