@@ -39,8 +39,7 @@ Text HexLiteralAsDecimal(const Text& literal) {
 
 }  // namespace
 
-std::int16_t frmAbout::GetKeyValue(std::uint32_t KeyRoot, const Text& KeyName, const Text& SubKeyRef,
-                                   Text& KeyVal) {
+std::int16_t frmAbout::GetKeyValue(std::uint32_t KeyRoot, const Text& KeyName, const Text& SubKeyRef, Text& KeyVal) {
   Registry& registry = Sys().Registry();
   std::unique_ptr<RegistryKey> hKey;  // closed when it goes out of scope, whichever way that is
   // Read access is all that is needed; asking for write rights as well fails for users who may read
@@ -59,9 +58,7 @@ std::int16_t frmAbout::GetKeyValue(std::uint32_t KeyRoot, const Text& KeyName, c
   std::size_t n = KeyValSize < kValueBufferSize ? KeyValSize : kValueBufferSize;
   if (n > 0 && tmpVal[n - 1] == 0) --n;  // the terminator of a text value
   switch (KeyValType) {
-    case kRegSz:
-      KeyVal = registry.DecodeNarrow(std::vector<std::uint8_t>(tmpVal.begin(), tmpVal.begin() + n));
-      break;
+    case kRegSz: KeyVal = registry.DecodeNarrow(std::vector<std::uint8_t>(tmpVal.begin(), tmpVal.begin() + n)); break;
     case kRegDword: {
       static constexpr char16_t kHex[] = u"0123456789ABCDEF";
       Text digits;
@@ -72,8 +69,7 @@ std::int16_t frmAbout::GetKeyValue(std::uint32_t KeyRoot, const Text& KeyName, c
       KeyVal = HexLiteralAsDecimal(u"&h" + KeyVal + digits);
       break;
     }
-    default:
-      break;  // KeyVal stays as the caller passed it
+    default: break;  // KeyVal stays as the caller passed it
   }
   return kTrue;
 }
@@ -81,10 +77,9 @@ std::int16_t frmAbout::GetKeyValue(std::uint32_t KeyRoot, const Text& KeyName, c
 void frmAbout::StartSysInfo() {
   const auto findAndStart = [this]() -> bool {
     Text SysInfoPath;
-    if (GetKeyValue(kHkeyLocalMachine, u"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", u"PATH", SysInfoPath) ==
-        kFalse) {
-      if (GetKeyValue(kHkeyLocalMachine, u"SOFTWARE\\Microsoft\\Shared Tools Location", u"MSINFO",
-                      SysInfoPath) == kFalse) {
+    if (GetKeyValue(kHkeyLocalMachine, u"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", u"PATH", SysInfoPath) == kFalse) {
+      if (GetKeyValue(kHkeyLocalMachine, u"SOFTWARE\\Microsoft\\Shared Tools Location", u"MSINFO", SysInfoPath) ==
+          kFalse) {
         return false;
       }
       if (!Sys().FileTest().NormalFileExists(SysInfoPath + kSysInfoProgram)) return false;

@@ -97,7 +97,10 @@ LagFigures MatchLag(const std::vector<Move>& moves, const std::vector<Paint>& pa
       // A paint of a later move's colour before this one's: this move was never shown.
       bool later = false;
       for (std::size_t n = m + 1; n < moves.size() && moves[n].t <= paints[q].t; ++n) {
-        if (moves[n].color == paints[q].color) { later = true; break; }
+        if (moves[n].color == paints[q].color) {
+          later = true;
+          break;
+        }
       }
       if (later) break;
     }

@@ -23,8 +23,8 @@
 #include "bench/proxy_platform.h"
 #include "bench/xcb_sample.h"
 #include "main_window/program.h"
-#include "platform/qt/toolkit.h"
 #include "platform/platform.h"
+#include "platform/qt/toolkit.h"
 
 using namespace tintvale;
 using namespace tintvale::bench;
@@ -67,7 +67,8 @@ class BenchToolkit final : public ProxyToolkit {
   BenchToolkit(Toolkit& inner, Recorder& rec) : ProxyToolkit(inner, rec, Now, TickPaint::kStampedByWindow), rec_(rec) {}
 
  private:
-  std::unique_ptr<ForwardingWindow> WrapWindow(const WindowLayout& layout, std::unique_ptr<NativeWindow> window) override {
+  std::unique_ptr<ForwardingWindow> WrapWindow(const WindowLayout& layout,
+                                               std::unique_ptr<NativeWindow> window) override {
     int swatch = -2;
     for (std::size_t i = 0; i < layout.controls.size(); ++i) {
       if (layout.name == "Form1" && layout.controls[i].name == "Picture1") swatch = static_cast<int>(i);
@@ -224,8 +225,8 @@ int main(int argc, char** argv) {
   };
   std::printf("cpu_us_per_tick %.1f main_thread %.1f\n", perTick(allStart, allEnd), perTick(cpuStart, cpuEnd));
   if (span > 0) {
-    std::printf("cpu_percent %.2f\n", perTick(allStart, allEnd) * static_cast<double>(rec.ticks.size()) /
-                                         (span + 1) / 1e4);
+    std::printf("cpu_percent %.2f\n",
+                perTick(allStart, allEnd) * static_cast<double>(rec.ticks.size()) / (span + 1) / 1e4);
   }
   std::printf("exit_status %d\n", status);
   return 0;

@@ -35,10 +35,11 @@ bool SampleOnce(xcb_connection_t* c, xcb_window_t root, int& x, int& y, std::uin
   xcb_window_t on = qp->root;
   std::free(qp);
   xcb_generic_error_t* err = nullptr;
-  xcb_get_image_reply_t* img = xcb_get_image_reply(
-      c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, on, static_cast<std::int16_t>(x),
-                       static_cast<std::int16_t>(y), 1, 1, ~0u),
-      &err);
+  xcb_get_image_reply_t* img =
+      xcb_get_image_reply(c,
+                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, on, static_cast<std::int16_t>(x),
+                                        static_cast<std::int16_t>(y), 1, 1, ~0u),
+                          &err);
   std::free(err);
   if (!img) return false;
   pixel = 0;
@@ -59,8 +60,7 @@ void PaintStripes(xcb_connection_t* c, xcb_window_t root, int width, int height)
   for (int i = 0; i * kStripeWidth < width; ++i) {
     std::uint32_t fg = StripePixel(i);
     xcb_change_gc(c, gc, XCB_GC_FOREGROUND, &fg);
-    xcb_rectangle_t r{static_cast<std::int16_t>(i * kStripeWidth), 0, kStripeWidth,
-                      static_cast<std::uint16_t>(height)};
+    xcb_rectangle_t r{static_cast<std::int16_t>(i * kStripeWidth), 0, kStripeWidth, static_cast<std::uint16_t>(height)};
     xcb_poly_fill_rectangle(c, pm, gc, 1, &r);
   }
   xcb_change_window_attributes(c, root, XCB_CW_BACK_PIXMAP, &pm);

@@ -49,9 +49,7 @@ void Form::Unload() {
   app_.WindowUnloaded();
 }
 
-Text Form::GetText(int control) const {
-  return native_ ? native_->GetText(control) : Text();
-}
+Text Form::GetText(int control) const { return native_ ? native_->GetText(control) : Text(); }
 
 void Form::SetText(int control, const Text& text) {
   if (!native_ || knownText_[control] == text) return;

@@ -31,20 +31,20 @@ struct ControlLayout {
   int top = 0;
   int width = 0;
   int height = 0;
-  int tabIndex = -1;  // -1: not in the tab order (timers, lines)
-  int intervalMs = 0;    // timers
-  bool enabled = true;   // timers: running from creation
+  int tabIndex = -1;    // -1: not in the tab order (timers, lines)
+  int intervalMs = 0;   // timers
+  bool enabled = true;  // timers: running from creation
   FontSpec font;
   ColorValue foreColor = kDefaultColor;
   ColorValue backColor = kDefaultColor;
-  int lineWidthPx = 1;    // lines
-  bool showsIcon = false; // picture box showing the program icon at its top left
-  bool isDefault = false; // command button pressed by Enter when no other button has the focus
-  bool isCancel = false;  // command button pressed by Esc
+  int lineWidthPx = 1;     // lines
+  bool showsIcon = false;  // picture box showing the program icon at its top left
+  bool isDefault = false;  // command button pressed by Enter when no other button has the focus
+  bool isCancel = false;   // command button pressed by Esc
   // What assistive technology (a screen reader) is told. A control that lies wholly outside the client
   // area is hidden from it; a window is a frame, or a dialog with the FixedDialog border.
-  Text accessibleName;     // the name of a control without a caption of its own (text and picture boxes)
-  int labelledBy = -1;     // the label control whose caption names this control instead; -1: none
+  Text accessibleName;        // the name of a control without a caption of its own (text and picture boxes)
+  int labelledBy = -1;        // the label control whose caption names this control instead; -1: none
   bool namedByColor = false;  // picture box: named by its colour, ColorName(), once it has one
   // Changes many times a second (the pointer's coordinates, the swatch): reported to assistive
   // technology coalesced, a few times a second at most, and only after a live text box changed.
@@ -61,7 +61,7 @@ struct WindowLayout {
   int clientHeight = 0;  // twips
   int originLeft = 0;    // client-area origin kept with the layout, twips from the screen's top left
   int originTop = 0;
-  bool showsIcon = false;       // the program icon in the title bar
+  bool showsIcon = false;  // the program icon in the title bar
   bool showInTaskbar = true;
   std::vector<ControlLayout> controls;  // a control's index here is its id
 };

@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "about_box/frm_about.h"
-#include "platform/fake/fake_platform.h"
 #include "base/utf8.h"
+#include "platform/fake/fake_platform.h"
 
 namespace {
 

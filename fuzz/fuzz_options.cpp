@@ -28,8 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i + 1 < size; i += 2) t.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
   Text flipped = t;
   for (char16_t& c : flipped) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    else if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    if (c >= u'a' && c <= u'z')
+      c = static_cast<char16_t>(c - u'a' + u'A');
+    else if (c >= u'A' && c <= u'Z')
+      c = static_cast<char16_t>(c - u'A' + u'a');
   }
   for (char16_t letter : {u'd', u'c'}) {
     const Text option{u'-', letter};

@@ -22,7 +22,7 @@ enum Form1Control : int {
   Timer1,    // the sampling timer, 10 ms; stopped while a typed colour is previewed
   Label3,    // unused labels placed below the client area, never seen
   Label2,
-  Label1,    // "座標", the caption in front of the coordinate box
+  Label1,  // "座標", the caption in front of the coordinate box
   kForm1ControlCount
 };
 

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "about_box/frm_about.h"
-#include "main_window/form1.h"
 #include "forms/form.h"
+#include "main_window/form1.h"
 
 namespace tintvale {
 

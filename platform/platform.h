@@ -67,7 +67,7 @@ class Toolkit {
                                                     NativeWindow* owner) = 0;
   // Handles every window event that is already waiting, then returns.
   virtual void PumpEvents() = 0;
-  virtual int Run() = 0;   // the event loop; returns the exit status after Quit
+  virtual int Run() = 0;  // the event loop; returns the exit status after Quit
   virtual void Quit() = 0;
   // Replaces every format on the clipboard with a plain text. False when it stayed busy.
   virtual bool SetClipboardText(const Text& text) = 0;
@@ -113,8 +113,8 @@ inline constexpr std::uint32_t kKeyRead = 0x20019u;
 inline constexpr std::uint32_t kRegSz = 1;        // text in the narrow code page, with its terminating zero
 inline constexpr std::uint32_t kRegExpandSz = 2;  // the same, holding %variables%
 inline constexpr std::uint32_t kRegBinary = 3;
-inline constexpr std::uint32_t kRegDword = 4;     // 32 bits, least significant byte first
-inline constexpr std::uint32_t kRegMultiSz = 7;   // texts, each with its terminating zero, and one more zero
+inline constexpr std::uint32_t kRegDword = 4;    // 32 bits, least significant byte first
+inline constexpr std::uint32_t kRegMultiSz = 7;  // texts, each with its terminating zero, and one more zero
 inline constexpr std::uint32_t kRegQword = 11;
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
@@ -127,8 +127,7 @@ class RegistryKey {
   virtual ~RegistryKey() = default;
   // Reads a value into data (capacity in size); sets type and size (bytes, terminator included).
   // Data longer than the capacity gives kErrorMoreData and leaves data untouched.
-  virtual long QueryValue(const Text& valueName, std::uint32_t& type, std::uint8_t* data,
-                          std::uint32_t& size) = 0;
+  virtual long QueryValue(const Text& valueName, std::uint32_t& type, std::uint8_t* data, std::uint32_t& size) = 0;
 };
 
 class Registry {

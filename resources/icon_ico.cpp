@@ -22,7 +22,7 @@ std::vector<std::uint8_t> IcoFile(const tintvale::IconImage& icon) {
   constexpr int n = tintvale::IconImage::kSize;
   constexpr std::uint32_t kHeader = 40;
   constexpr std::uint32_t kPalette = 256 * 4;
-  constexpr std::uint32_t kXor = n * n;               // 32 bytes a row: already a multiple of 4
+  constexpr std::uint32_t kXor = n * n;                    // 32 bytes a row: already a multiple of 4
   constexpr std::uint32_t kAnd = n * ((n + 31) / 32) * 4;  // 1 bit a pixel, rows padded to 4 bytes
   constexpr std::uint32_t kImage = kHeader + kPalette + kXor + kAnd;
 

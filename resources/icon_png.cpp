@@ -57,8 +57,7 @@ bool EncodePng(const tintvale::IconImage& icon, int size, Bytes& png) {
   const Bytes rows = ScanLines(icon, size);
   uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
   Bytes packed(packedSize);
-  if (compress2(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()), Z_BEST_COMPRESSION) !=
-      Z_OK) {
+  if (compress2(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()), Z_BEST_COMPRESSION) != Z_OK) {
     return false;
   }
   packed.resize(packedSize);
@@ -86,8 +85,8 @@ int main(int argc, char** argv) {
   char* end = nullptr;
   const long size = std::strtol(argv[1], &end, 10);
   if (*end != '\0' || size < tintvale::IconImage::kSize || size > kLargest) {
-    std::fprintf(stderr, "%s: SIZE must be a whole number from %d to %d\n", argv[0],
-                 tintvale::IconImage::kSize, kLargest);
+    std::fprintf(stderr, "%s: SIZE must be a whole number from %d to %d\n", argv[0], tintvale::IconImage::kSize,
+                 kLargest);
     return 2;
   }
   Bytes png;

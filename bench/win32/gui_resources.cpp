@@ -128,7 +128,7 @@ int wmain(int argc, wchar_t** argv) {
   const long user = GuiCount(process, GR_USEROBJECTS);
   const long table = GdiTableEntries(process, pid);
   CloseHandle(process);
-  std::printf("pid %lu working_set_kib %lld gdi %ld user %ld windows %d gdi_table %ld\n", pid, workingSetKib, gdi,
-              user, WindowsOf(pid), table);
+  std::printf("pid %lu working_set_kib %lld gdi %ld user %ld windows %d gdi_table %ld\n", pid, workingSetKib, gdi, user,
+              WindowsOf(pid), table);
   return 0;
 }

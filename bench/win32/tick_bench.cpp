@@ -65,7 +65,8 @@ class ProxyWindow final : public ForwardingWindow {
 class BenchToolkit final : public ProxyToolkit {
  public:
   // The swatch and text box repaints a tick asks for run right after it rather than at the loop's next turn.
-  BenchToolkit(Toolkit& inner, TickRecord& rec) : ProxyToolkit(inner, rec, Now, TickPaint::kPumpedAfterTick), rec_(rec) {}
+  BenchToolkit(Toolkit& inner, TickRecord& rec)
+      : ProxyToolkit(inner, rec, Now, TickPaint::kPumpedAfterTick), rec_(rec) {}
   // The benchmark's own arguments are not options for the program: it runs as if started plain.
   Text CommandLine() override { return Text(); }
 

@@ -56,7 +56,7 @@ class FakeWindow : public NativeWindow {
 };
 
 std::unique_ptr<NativeWindow> FakeToolkit::BuildWindow(const WindowLayout& layout, WindowEvents& events,
-                                                     NativeWindow* owner) {
+                                                       NativeWindow* owner) {
   auto w = std::make_shared<WindowState>();
   w->layout = layout;
   w->events = &events;
@@ -84,8 +84,8 @@ std::shared_ptr<WindowState> FakeToolkit::Window(const std::string& name) const 
 }
 
 int FakeToolkit::WindowsBuilt(const std::string& name) const {
-  return static_cast<int>(std::count_if(windows_.begin(), windows_.end(),
-                                        [&](const auto& w) { return w->layout.name == name; }));
+  return static_cast<int>(
+      std::count_if(windows_.begin(), windows_.end(), [&](const auto& w) { return w->layout.name == name; }));
 }
 
 void FakeToolkit::RunQueue() {
@@ -209,7 +209,6 @@ bool FakeScreen::CursorPos(ScreenPoint& point) {
   point = cursor_;
   return true;
 }
-
 
 bool FakeScreen::MovePointer(ScreenPoint point) {
   moves.push_back(point);

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/regfile/registry_value.h"
 #include "platform/platform.h"
+#include "platform/regfile/registry_value.h"
 
 namespace tintvale::fake {
 
@@ -35,9 +35,9 @@ struct WindowState {
   std::vector<std::int64_t> timerDue;
   int backColorSets = 0;  // how often the backend was asked to change a colour to a new one
   std::vector<bool> topmostCalls;
-  std::shared_ptr<WindowState> owner;  // the window it was built above, or null
+  std::shared_ptr<WindowState> owner;               // the window it was built above, or null
   std::vector<std::pair<int, Text>> announcements;  // control and text, in order
-  std::vector<std::int16_t> boxKeys;  // arrow keys that reached a text box's own handling (not swallowed)
+  std::vector<std::int16_t> boxKeys;                // arrow keys that reached a text box's own handling (not swallowed)
 
   Text Caption(int control) const;  // the run-time caption, else the layout's
   bool Alive() const { return events != nullptr; }
@@ -49,13 +49,13 @@ class User {
   explicit User(std::shared_ptr<WindowState> w) : w_(std::move(w)) {}
   // Each character as a key press; the box then takes it unless the handler swallowed it or it is 13.
   void Type(int control, const Text& chars);
-  void Paste(int control, const Text& text);   // one change for the whole text, at the end
-  void Replace(int control, const Text& text); // select all and paste
-  void Click(int control);                     // check boxes toggle 0/1 first
+  void Paste(int control, const Text& text);    // one change for the whole text, at the end
+  void Replace(int control, const Text& text);  // select all and paste
+  void Click(int control);                      // check boxes toggle 0/1 first
   // An arrow key (37..40) with the Shift (1), Ctrl (2), Alt (4) mask; the box takes it unless swallowed.
   void Arrow(int control, std::int16_t keyCode, std::int16_t shift);
-  void Focus(int control);                     // the control (or kWindowItself) takes the focus
-  void Close();                                // the close box
+  void Focus(int control);  // the control (or kWindowItself) takes the focus
+  void Close();             // the close box
  private:
   std::shared_ptr<WindowState> w_;
 };
@@ -145,7 +145,7 @@ class FakeRegistry : public Registry {
   void ReadOnly(const Text& key) { readOnly_.insert(Upper(key)); }
 
   std::vector<std::pair<Text, std::uint32_t>> opens;  // key and access of every open asked for
-  int openKeys = 0;  // opened and not yet closed
+  int openKeys = 0;                                   // opened and not yet closed
 
  private:
   friend class FakeRegistryKey;

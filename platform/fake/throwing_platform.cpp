@@ -12,7 +12,7 @@ long ThrowingPlatform::ThrowingKey::QueryValue(const Text& name, std::uint32_t& 
 }
 
 long ThrowingPlatform::Services::OpenKey(std::uint32_t root, const Text& name, std::uint32_t access,
-                                             std::unique_ptr<RegistryKey>& key) {
+                                         std::unique_ptr<RegistryKey>& key) {
   if (p_.where_ == InOpen) throw std::runtime_error("registry unavailable");
   std::unique_ptr<RegistryKey> inner;
   const long r = p_.registry.OpenKey(root, name, access, inner);

@@ -29,7 +29,7 @@ struct PipeWireCapture::Impl {
     pw_buffer* held = nullptr;  // the newest full frame, kept out of the stream's queue
     FrameView view;
     bool pointerHere = false;
-    ScreenPoint pointer;  // in frame pixels
+    ScreenPoint pointer;     // in frame pixels
     std::uint64_t seen = 0;  // when the pointer was last reported here, on the counter below
   };
 
@@ -45,10 +45,10 @@ struct PipeWireCapture::Impl {
 
   std::mutex mutex;
   std::vector<Shared> shared;
-  std::vector<PortalStream> portal;  // one per stream, as the portal described it
+  std::vector<PortalStream> portal;   // one per stream, as the portal described it
   std::vector<FrameSize> frameSizes;  // one per stream, from its format
   std::vector<LayoutMonitor> layout;
-  std::vector<int> pins;  // the layout monitor each stream was seen on, where its size left a choice
+  std::vector<int> pins;             // the layout monitor each stream was seen on, where its size left a choice
   std::vector<MonitorPlace> places;  // one per stream: PlaceStreams of the four above
   bool ended = false;
   bool metaMissing = false, positionSeen = false, frameSeen = false;
@@ -340,7 +340,8 @@ bool PipeWireCapture::Pointer(ScreenPoint& point) {
   int best = -1;
   for (std::size_t i = 0; i < d.shared.size(); ++i) {
     const Impl::Shared& s = d.shared[i];
-    if (s.pointerHere && (best < 0 || s.seen > d.shared[static_cast<std::size_t>(best)].seen)) best = static_cast<int>(i);
+    if (s.pointerHere && (best < 0 || s.seen > d.shared[static_cast<std::size_t>(best)].seen))
+      best = static_cast<int>(i);
   }
   if (best < 0) return false;
   const Impl::Shared& s = d.shared[static_cast<std::size_t>(best)];
@@ -402,9 +403,8 @@ PointerEvidence PipeWireCapture::Evidence() {
   e.positionSeen = d.positionSeen;
   e.frameSeen = d.frameSeen;
   if (d.frameSeen) {
-    e.msSinceFirstFrame = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                                d.firstFrame)
-                              .count();
+    e.msSinceFirstFrame =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - d.firstFrame).count();
   }
   // A layout that lists more monitors than are shared may have the pointer on one that is not.
   e.everyMonitorShared = d.layout.size() <= d.portal.size();

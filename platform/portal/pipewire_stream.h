@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/portal/frame_pixels.h"
 #include "platform/portal/placement.h"
 #include "platform/portal/pointer_evidence.h"
-#include "platform/platform.h"
 
 namespace tintvale::portal {
 

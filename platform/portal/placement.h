@@ -54,7 +54,6 @@ std::vector<MonitorPlace> PlaceStreams(const std::vector<PortalStream>& streams,
                                        const std::vector<LayoutMonitor>& layout, const std::vector<int>& pins = {});
 // The one layout monitor of the frame's shape on which framePoint of the frame lies at root (the X
 // server's pointer, in layout pixels), to within the pixel a scale rounds away; -1 for none or several.
-int SightedMonitor(const std::vector<LayoutMonitor>& layout, FrameSize frame, ScreenPoint framePoint,
-                   ScreenPoint root);
+int SightedMonitor(const std::vector<LayoutMonitor>& layout, FrameSize frame, ScreenPoint framePoint, ScreenPoint root);
 
 }  // namespace tintvale::portal

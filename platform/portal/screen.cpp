@@ -209,10 +209,11 @@ void PortalScreen::CheckPointer() {
   const bool missing = e.metaMissing;
   capture_.reset();
   if (session_) session_->Close(false);
-  FallBack(PortalOutcome::kNoCursorMetadata,
-           missing ? QStringLiteral("its streams carry no cursor metadata")
-                   : QStringLiteral("no pointer position came with the pictures within %1 seconds")
-                         .arg(kPointerGraceMs / 1000));
+  FallBack(
+      PortalOutcome::kNoCursorMetadata,
+      missing
+          ? QStringLiteral("its streams carry no cursor metadata")
+          : QStringLiteral("no pointer position came with the pictures within %1 seconds").arg(kPointerGraceMs / 1000));
 }
 
 void PortalScreen::OnStreamEnded() {

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/portal/display_layout.h"
 #include "platform/portal/pipewire_stream.h"
 #include "platform/portal/restore_token.h"
 #include "platform/portal/session.h"
-#include "platform/platform.h"
 
 namespace tintvale::portal {
 
@@ -71,7 +71,7 @@ class PortalScreen : public ScreenServices {
   int wakeFd_ = -1;
   std::unique_ptr<QSocketNotifier> wake_;
   Mode mode_ = Mode::kIdle;
-  bool retried_ = false;      // the one new session after the streams ended has been tried
+  bool retried_ = false;  // the one new session after the streams ended has been tried
   bool toldEnded_ = false;
   bool toldFallback_ = false;
   std::string tokenPath_;

@@ -63,7 +63,6 @@ std::vector<PipeWireCapture::Stream> ReadStreams(const QVariant& v) {
   return streams;
 }
 
-
 }  // namespace
 
 PortalSession::PortalSession(std::string restoreToken, Done done, std::function<void()> closed)
@@ -152,8 +151,7 @@ void PortalSession::Request(Step step, const QString& method, const QList<QVaria
   sender.replace(QLatin1Char('.'), QLatin1Char('_'));
   Unsubscribe();
   requestPath_ = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, handleToken);
-  bus.connect(QString(), requestPath_, kRequest, QStringLiteral("Response"), this,
-              SLOT(OnResponse(uint, QVariantMap)));
+  bus.connect(QString(), requestPath_, kRequest, QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap)));
   QDBusMessage m = QDBusMessage::createMethodCall(kService, kObject, kScreenCast, method);
   m.setArguments(args);
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(m, kCallTimeoutMs), this);

@@ -79,7 +79,8 @@ bool HasPicture(const spa_buffer* b) {
   if (b->n_datas < 1 || !b->datas[0].data || !b->datas[0].chunk) return false;
   const spa_chunk* chunk = b->datas[0].chunk;
   if (chunk->size == 0 || (chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) return false;
-  const auto* header = static_cast<const spa_meta_header*>(spa_buffer_find_meta_data(b, SPA_META_Header, sizeof(spa_meta_header)));
+  const auto* header =
+      static_cast<const spa_meta_header*>(spa_buffer_find_meta_data(b, SPA_META_Header, sizeof(spa_meta_header)));
   return !(header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
 }
 

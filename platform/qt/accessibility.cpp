@@ -7,9 +7,9 @@
 #include <QStyleOptionFrame>
 #include <algorithm>
 
+#include "platform/qt/conversions.h"
 #include "platform/qt/form_widget.h"
 #include "platform/qt/picture_box.h"
-#include "platform/qt/conversions.h"
 #include "platform/qt/text_box.h"
 
 namespace tintvale::qt {
@@ -18,7 +18,8 @@ namespace {
 // A window: a frame, or a dialog for the About box; named by its title (QAccessibleWidget's default).
 class FormAccessible : public QAccessibleWidget {
  public:
-  explicit FormAccessible(FormWidget* w) : QAccessibleWidget(w, w->dialog ? QAccessible::Dialog : QAccessible::Window) {}
+  explicit FormAccessible(FormWidget* w)
+      : QAccessibleWidget(w, w->dialog ? QAccessible::Dialog : QAccessible::Window) {}
 };
 
 // A picture box is a graphic: no action, and a name that says its colour for the swatch.
@@ -87,8 +88,8 @@ class TextBoxAccessible : public QAccessibleWidget, public QAccessibleTextInterf
     if (offset < 0 || offset >= shown.size()) return QRect();
     QStyleOptionFrame option;
     option.initFrom(box);
-    const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box)
-                               .marginsRemoved(box->textMargins());
+    const QRect contents =
+        box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box).marginsRemoved(box->textMargins());
     const QFontMetrics fm(box->font());
     const int x = contents.left() + 2 + fm.horizontalAdvance(shown.left(offset));
     const QRect r(x, contents.top() + (contents.height() - fm.height()) / 2, fm.horizontalAdvance(shown.at(offset)),
@@ -137,10 +138,8 @@ bool TextEvent(QAccessible::Event type) {
     case QAccessible::TextUpdated:
     case QAccessible::TextCaretMoved:
     case QAccessible::TextSelectionChanged:
-    case QAccessible::ValueChanged:
-      return true;
-    default:
-      return false;
+    case QAccessible::ValueChanged: return true;
+    default: return false;
   }
 }
 

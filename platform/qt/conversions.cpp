@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <algorithm>
 
-
 namespace tintvale::qt {
 
 QColor ToQColor(ColorValue c) {

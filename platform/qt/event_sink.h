@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "platform/qt/toolkit.h"
 #include "platform/platform.h"
+#include "platform/qt/toolkit.h"
 
 namespace tintvale::qt {
 

@@ -25,8 +25,8 @@ class PanelPictures : public QProxyStyle {
       return;
     }
     const qreal ratio = painter->device()->devicePixelRatio();
-    const Key key{option->state.toInt(), option->rect.size(), option->palette.cacheKey(), ratio, option->direction,
-                  LineWidth(option)};
+    const Key key{option->state.toInt(), option->rect.size(), option->palette.cacheKey(), ratio,
+                  option->direction,     LineWidth(option)};
     auto found = std::find_if(pictures_.begin(), pictures_.end(), [&](const Picture& p) { return p.key == key; });
     if (found == pictures_.end()) {
       // A few pictures are enough: focused or not, active window or not, a changed colour.

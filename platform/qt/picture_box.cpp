@@ -1,14 +1,14 @@
 #include "platform/qt/picture_box.h"
 
+#include <QtWidgets/qdrawutil.h>
 #include <QAccessible>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QtWidgets/qdrawutil.h>
 
 #include "platform/qt/accessibility.h"
-#include "platform/qt/toolkit.h"
 #include "platform/qt/conversions.h"
 #include "platform/qt/repaint_gathering.h"
+#include "platform/qt/toolkit.h"
 #include "resources/icon.h"
 
 namespace tintvale::qt {

@@ -90,7 +90,7 @@ class QtPlatform : public Platform {
   QApplication app_;
   qt::QtToolkit toolkit_;
   x11::X11Screen screen_;
-  std::unique_ptr<qt::RandrLayout> layout_;   // XWayland's monitors, where the portal's streams are placed
+  std::unique_ptr<qt::RandrLayout> layout_;       // XWayland's monitors, where the portal's streams are placed
   qt::NoticeBox notices_;                         // what the portal screen tells the user
   std::unique_ptr<portal::PortalScreen> portal_;  // on Wayland desktops; it falls back to screen_
   RegFileRegistry registry_;

@@ -41,9 +41,9 @@ RandrLayout::RandrLayout(const char* displayName) {
   if (randrMinor_ < 0) return;
   firstEvent_ = randr->first_event;
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-  xcb_randr_select_input(c, root,
-                         XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
-                             XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+  xcb_randr_select_input(
+      c, root,
+      XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
   xcb_flush(c);
   Read();
   settle_.setSingleShot(true);

@@ -28,8 +28,7 @@ bool PlainNumbers(const QString& s) {
 
 }  // namespace
 
-TextBox::TextBox(QWidget* parent, SinkPtr sink, int id)
-    : QLineEdit(parent), sink_(std::move(sink)), id_(id) {
+TextBox::TextBox(QWidget* parent, SinkPtr sink, int id) : QLineEdit(parent), sink_(std::move(sink)), id_(id) {
   // QLineEdit's default limit is 32767 characters; a text box has none.
   setMaxLength(INT_MAX);
   if (QStyle* style = PanelPictureStyle()) setStyle(style);
@@ -156,9 +155,7 @@ void TextBox::inputMethodEvent(QInputMethodEvent* e) {
   QString replacement;
   switch (RaiseKeyPresses(commit, replacement)) {
     case Outcome::WindowGone: return;
-    case Outcome::Unchanged:
-      QLineEdit::inputMethodEvent(e);
-      return;
+    case Outcome::Unchanged: QLineEdit::inputMethodEvent(e); return;
     case Outcome::Changed: {
       QInputMethodEvent edited(e->preeditString(), e->attributes());
       edited.setCommitString(replacement, e->replacementStart(), e->replacementLength());

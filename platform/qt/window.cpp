@@ -12,10 +12,10 @@
 #include <utility>
 
 #include "platform/qt/accessibility.h"
+#include "platform/qt/conversions.h"
 #include "platform/qt/form_widget.h"
 #include "platform/qt/line_shape.h"
 #include "platform/qt/picture_box.h"
-#include "platform/qt/conversions.h"
 #include "platform/qt/repaint_gathering.h"
 #include "platform/qt/text_box.h"
 
@@ -79,8 +79,7 @@ void QtWindow::ShapeForm(const WindowLayout& layout) {
   form->dialog = layout.border == BorderStyle::FixedDialog;
   form->setWindowTitle(ToQString(layout.caption));
   if (layout.showsIcon) form->setWindowIcon(ProgramQIcon());
-  form->setFixedSize(TwipsToPixels(layout.clientWidth, kLogicalDpi),
-                     TwipsToPixels(layout.clientHeight, kLogicalDpi));
+  form->setFixedSize(TwipsToPixels(layout.clientWidth, kLogicalDpi), TwipsToPixels(layout.clientHeight, kLogicalDpi));
   origin_ = QPoint(TwipsToPixels(layout.originLeft, kLogicalDpi), TwipsToPixels(layout.originTop, kLogicalDpi));
   form->setAutoFillBackground(true);
   form->setBackgroundRole(QPalette::Button);

@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/qt/event_sink.h"
 #include "platform/qt/toolkit.h"
-#include "platform/platform.h"
 
 class QAbstractButton;
 

@@ -301,8 +301,7 @@ class RegFileKey : public RegistryKey {
  public:
   explicit RegFileKey(std::map<std::string, RegValue> values) : values_(std::move(values)) {}
 
-  long QueryValue(const Text& valueName, std::uint32_t& type, std::uint8_t* data,
-                  std::uint32_t& size) override {
+  long QueryValue(const Text& valueName, std::uint32_t& type, std::uint8_t* data, std::uint32_t& size) override {
     const auto it = values_.find(FoldUpper(TextToUtf8(valueName)));
     if (it == values_.end()) return kErrorFileNotFound;
     return CopyRegValue(it->second, type, data, size);

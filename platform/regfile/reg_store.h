@@ -12,11 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/regfile/registry_value.h"
 #include "platform/platform.h"
+#include "platform/regfile/registry_value.h"
 
 namespace tintvale {
-
 
 // A key of one export file: its values by name folded to upper case ("" is the default value "@").
 // A key that only lies on the path of a named one exists, empty, as on Windows, but is not "named".

@@ -19,9 +19,9 @@ Control::Control(FormWindow& form, int index, const ControlLayout& layout)
 
 void Control::MakeChild(HINSTANCE instance, const wchar_t* windowClass, DWORD style, DWORD exStyle) {
   const DWORD shown = form_.InClientArea(layout_) ? WS_VISIBLE : 0;
-  hwnd_ = CreateWindowExW(exStyle, windowClass, Wide(layout_.caption).c_str(), WS_CHILD | shown | style, 0, 0, 0,
-                          0, form_.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index_))),
-                          instance, nullptr);
+  hwnd_ = CreateWindowExW(exStyle, windowClass, Wide(layout_.caption).c_str(), WS_CHILD | shown | style, 0, 0, 0, 0,
+                          form_.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(index_))), instance,
+                          nullptr);
   if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
@@ -98,7 +98,10 @@ HBRUSH Label::Colors(HDC dc) {
 void Button::Create(HINSTANCE instance) {
   const bool check = Layout().kind == ControlKind::CheckBox;
   MakeChild(instance, L"BUTTON",
-            WS_TABSTOP | (check ? BS_AUTOCHECKBOX : Layout().isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0);
+            WS_TABSTOP | (check                ? BS_AUTOCHECKBOX
+                          : Layout().isDefault ? BS_DEFPUSHBUTTON
+                                               : BS_PUSHBUTTON),
+            0);
 }
 
 void Button::Command(int code) {

@@ -34,25 +34,17 @@ long PictureBox::AccessibleRole() const { return ROLE_SYSTEM_GRAPHIC; }
 LRESULT PictureBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   const HWND picture = Handle();
   switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;  // WM_PAINT fills every pixel; erasing first would flicker at every tick
-    case WM_PAINT:
-      Paint();
-      return 0;
+    case WM_ERASEBKGND: return 1;  // WM_PAINT fills every pixel; erasing first would flicker at every tick
+    case WM_PAINT: Paint(); return 0;
     case WM_LBUTTONDOWN:
       // No focus from a click: a screen reader follows the focus, and would go to the swatch first.
       return 0;
     case WM_GETOBJECT:
       if (const LRESULT object = AnswerAccessible(wParam, lParam)) return object;
       break;
-    case WM_SETFOCUS:
-      form_.ControlFocused(*this);
-      return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(picture, GWLP_USERDATA, 0);
-      break;
-    default:
-      break;
+    case WM_SETFOCUS: form_.ControlFocused(*this); return 0;
+    case WM_NCDESTROY: SetWindowLongPtrW(picture, GWLP_USERDATA, 0); break;
+    default: break;
   }
   return DefWindowProcW(picture, msg, wParam, lParam);
 }

@@ -12,7 +12,7 @@ class Win32System : public Registry, public ProcessStarter, public FileTest, pub
   long OpenKey(std::uint32_t root, const Text& keyName, std::uint32_t access,
                std::unique_ptr<RegistryKey>& key) override;
   Text DecodeNarrow(const std::vector<std::uint8_t>& bytes) override;
-  bool Start(const Text& path) override;                       // a program, not waited for
+  bool Start(const Text& path) override;  // a program, not waited for
   bool NormalFileExists(const Text& path) override;
   void Show(const Text& message, const Text& title) override;  // the message box
 };

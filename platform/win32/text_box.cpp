@@ -27,8 +27,8 @@ void TextBox::Create(HINSTANCE instance) {
   MakeChild(instance, L"EDIT", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
   if (!Handle()) return;
   SendMessageW(Handle(), EM_LIMITTEXT, 0, 0);  // 0: as long as the system allows
-  editProc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::Proc)));
+  editProc_ =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::Proc)));
 }
 
 void TextBox::Command(int code) {
@@ -167,8 +167,7 @@ LRESULT TextBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
       SetWindowLongPtrW(edit, GWLP_USERDATA, 0);
       break;
-    default:
-      break;
+    default: break;
   }
   return CallWindowProcW(original, edit, msg, wParam, lParam);
 }

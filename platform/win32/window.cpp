@@ -213,16 +213,13 @@ LRESULT CALLBACK FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 LRESULT FormWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-      return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
     case DM_GETDEFID: {
       // IsDialogMessage asks this on Enter: a focused command button is pressed itself, otherwise the
       // default button; with neither, Enter stays with the focused control.
       const Control* focus = ControlOf(GetFocus());
-      const Control* button = focus && focus->Layout().kind == ControlKind::CommandButton
-                                  ? focus
-                                  : FindButton(&ControlLayout::isDefault);
+      const Control* button =
+          focus && focus->Layout().kind == ControlKind::CommandButton ? focus : FindButton(&ControlLayout::isDefault);
       if (!button) return 0;
       return MAKELRESULT(ControlId(button->Index()), DC_HASDEFID);
     }
@@ -239,18 +236,14 @@ LRESULT FormWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
       }
       break;
-    case WM_SETFOCUS:
-      OnSetFocus();
-      return 0;
+    case WM_SETFOCUS: OnSetFocus(); return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
       if (Control* control = ControlOf(reinterpret_cast<HWND>(lParam))) {
         if (HBRUSH brush = control->Colors(reinterpret_cast<HDC>(wParam))) return reinterpret_cast<LRESULT>(brush);
       }
       break;
-    case WM_PAINT:
-      Paint();
-      return 0;
+    case WM_PAINT: Paint(); return 0;
     case WM_GETOBJECT:
       if (const LRESULT object = accessible_.Answer(hwnd_, wParam, lParam)) return object;
       break;
@@ -266,8 +259,7 @@ LRESULT FormWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       return 0;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }

@@ -97,11 +97,11 @@ class X11ScreenContext : public ScreenContext {
       visualId = snapshot.visual;
     } else {
       xcb_generic_error_t* rawError = nullptr;
-      XcbPtr<xcb_get_image_reply_t> image(xcb_get_image_reply(
-          c,
-          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<std::int16_t>(x),
-                        static_cast<std::int16_t>(y), 1, 1, ~0u),
-          &rawError));
+      XcbPtr<xcb_get_image_reply_t> image(
+          xcb_get_image_reply(c,
+                              xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<std::int16_t>(x),
+                                            static_cast<std::int16_t>(y), 1, 1, ~0u),
+                              &rawError));
       XcbPtr<xcb_generic_error_t> error(rawError);
       if (!image || error) return kInvalidColor;  // outside the root gives BadMatch
       const auto length = static_cast<std::size_t>(xcb_get_image_data_length(image.get()));
@@ -167,9 +167,9 @@ void X11Screen::FollowMonitorChanges() {
   // nothing until one has come. (The X server sends none for a monitor set or deleted by hand, with
   // xrandr --setmonitor; such a change shows at the next notice.)
   for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem; xcb_screen_next(&it)) {
-    xcb_randr_select_input(c, it.data->root,
-                           XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
-                               XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+    xcb_randr_select_input(
+        c, it.data->root,
+        XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
   }
   xcb_flush(c);
   randrFirstEvent_ = randr->first_event;
@@ -203,8 +203,8 @@ std::vector<Monitor> QueryMonitors(xcb_connection_t* c, std::uint32_t root, int 
         xcb_randr_get_output_primary_reply(c, xcb_randr_get_output_primary(c, root), nullptr));
     if (primary) primaryOutput = primary->output;
   }
-  XcbPtr<xcb_randr_get_screen_resources_current_reply_t> resources(xcb_randr_get_screen_resources_current_reply(
-      c, xcb_randr_get_screen_resources_current(c, root), nullptr));
+  XcbPtr<xcb_randr_get_screen_resources_current_reply_t> resources(
+      xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root), nullptr));
   if (!resources) return monitors;
   const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(resources.get());
   const int count = xcb_randr_get_screen_resources_current_crtcs_length(resources.get());

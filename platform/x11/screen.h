@@ -35,7 +35,7 @@ class X11Screen : public ScreenServices {
   };
   std::unique_ptr<xcb_connection_t, Disconnect> own_;
   xcb_connection_t* connection_ = nullptr;  // own_, or the toolkit's
-  std::uint32_t pointerRoot_ = 0;  // the root the pointer was last seen on; 0 before the first look
+  std::uint32_t pointerRoot_ = 0;           // the root the pointer was last seen on; 0 before the first look
 
   // The primary monitor's top left on originRoot_, asked for again after RandR reports a change.
   void FollowMonitorChanges();

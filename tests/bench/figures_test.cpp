@@ -88,10 +88,12 @@ TEST(MatchLag, LagsUnmatchedAndSkippedMoves) {
       {"each move painted once", {{1.000, 1}, {1.010, 2}}, {{1.004, 1}, {1.013, 2}}, {4, 3}, 0},
       {"repeated paints count the first", {{1.000, 1}}, {{1.002, 1}, {1.008, 1}}, {2}, 0},
       {"paint before the move is not its paint", {{1.000, 1}}, {{0.990, 1}}, {}, 1},
-      {"skipped move: a later colour painted first", {{1.000, 1}, {1.010, 2}}, {{1.015, 2}, {1.020, 1}},
-       {5}, 1},
+      {"skipped move: a later colour painted first", {{1.000, 1}, {1.010, 2}}, {{1.015, 2}, {1.020, 1}}, {5}, 1},
       {"colour coming back later still matches the move it belongs to",
-       {{1.000, 1}, {1.010, 2}, {1.020, 1}}, {{1.001, 1}, {1.011, 2}, {1.021, 1}}, {1, 1, 1}, 0},
+       {{1.000, 1}, {1.010, 2}, {1.020, 1}},
+       {{1.001, 1}, {1.011, 2}, {1.021, 1}},
+       {1, 1, 1},
+       0},
   };
   for (const Row& r : rows) {
     LagFigures f = MatchLag(r.moves, r.paints);

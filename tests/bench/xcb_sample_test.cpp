@@ -28,8 +28,11 @@ TEST(XcbSample, TheStripedRootReadsBackUnderEveryPointerPosition) {
   ASSERT_TRUE(c);
   StripedRoot stripes(c.get(), root, width, height);
   // Requests on one connection are handled in order, so the pointer has moved when the query runs.
-  const int points[][2] = {{0, height - 1}, {kStripeWidth - 1, 0}, {kStripeWidth, height / 2},
-                           {width / 2 + 3, height - 40}, {width - 1, height - 1}};
+  const int points[][2] = {{0, height - 1},
+                           {kStripeWidth - 1, 0},
+                           {kStripeWidth, height / 2},
+                           {width / 2 + 3, height - 40},
+                           {width - 1, height - 1}};
   for (const auto& p : points) {
     MovePointer(c.get(), root, p[0], p[1]);
     int x = -1, y = -1;

@@ -6,18 +6,17 @@
 
 #include <string>
 
+#include "base/utf8.h"
 #include "main_window/form1.h"
 #include "main_window/program.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/fake/throwing_platform.h"
-#include "base/utf8.h"
 
 namespace tintvale {
 namespace {
 
 using fake::FakePlatform;
 using fake::ThrowingPlatform;
-
 
 const Text kPathKey = u"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 const Text kFolderKey = u"SOFTWARE\\Microsoft\\Shared Tools Location";
@@ -241,8 +240,7 @@ TEST_F(AboutBox, GetKeyValueConvertsEachTypeAsTheRegistryKeepsIt) {
     Program p(fresh);
     fresh.registry.Set(u"SOFTWARE\\Test", u"Value", {row.type, row.data});
     Text value;
-    EXPECT_EQ(p.AboutBox().GetKeyValue(kHkeyLocalMachine, u"SOFTWARE\\Test", u"Value", value), row.result)
-        << row.name;
+    EXPECT_EQ(p.AboutBox().GetKeyValue(kHkeyLocalMachine, u"SOFTWARE\\Test", u"Value", value), row.result) << row.name;
     EXPECT_EQ(value, row.value) << row.name << ": \"" << Show(value) << "\"";
     EXPECT_EQ(fresh.registry.openKeys, 0) << row.name;
     ASSERT_EQ(fresh.registry.opens.size(), 1u) << row.name;
@@ -261,13 +259,13 @@ TEST_F(AboutBox, GetKeyValueFailsWithEmptyTextAndLeavesOtherTypesAsPassed) {
     Text key, value, in;
     std::int16_t result;
     Text out;
-  } rows[] = {{"missing key", kHkeyLocalMachine, u"SOFTWARE\\Nothing", u"Number", u"before", 0, u""},
-              {"missing value", kHkeyLocalMachine, u"SOFTWARE\\Test", u"Nothing", u"before", 0, u""},
-              {"another root", 0x80000001u, u"SOFTWARE\\Test", u"Number", u"before", 0, u""},
-              {"names in another case, key readable only", kHkeyLocalMachine, u"software\\TEST", u"number", u"",
-               -1, u"1"},
-              {"another type keeps the text passed in", kHkeyLocalMachine, u"SOFTWARE\\Test", u"Binary",
-               u"before", -1, u"before"}};
+  } rows[] = {
+      {"missing key", kHkeyLocalMachine, u"SOFTWARE\\Nothing", u"Number", u"before", 0, u""},
+      {"missing value", kHkeyLocalMachine, u"SOFTWARE\\Test", u"Nothing", u"before", 0, u""},
+      {"another root", 0x80000001u, u"SOFTWARE\\Test", u"Number", u"before", 0, u""},
+      {"names in another case, key readable only", kHkeyLocalMachine, u"software\\TEST", u"number", u"", -1, u"1"},
+      {"another type keeps the text passed in", kHkeyLocalMachine, u"SOFTWARE\\Test", u"Binary", u"before", -1,
+       u"before"}};
   for (const auto& row : rows) {
     Text out = row.in;
     EXPECT_EQ(box().GetKeyValue(row.root, row.key, row.value, out), row.result) << row.name;
@@ -301,7 +299,9 @@ const LaunchRow kLaunchRows[] = {
        PathValue(s, {kRegSz, Sz(TextToUtf8(kTool))});
        s.processes.programs.insert(kTool);
      },
-     {kTool}, true, false},
+     {kTool},
+     true,
+     false},
     {"PATH names a missing program: no second lookup",
      [](FakePlatform& s) {
        PathValue(s, {kRegSz, Sz("C:\\gone\\msinfo32.exe")});
@@ -309,7 +309,9 @@ const LaunchRow kLaunchRows[] = {
        s.files.normalFiles.insert(kFolderTool);
        s.processes.programs.insert(kFolderTool);
      },
-     {u"C:\\gone\\msinfo32.exe"}, false, false},
+     {u"C:\\gone\\msinfo32.exe"},
+     false,
+     false},
     {"PATH present but empty",
      [](FakePlatform& s) {
        PathValue(s, {kRegSz, {0}});
@@ -317,28 +319,40 @@ const LaunchRow kLaunchRows[] = {
        s.files.normalFiles.insert(kFolderTool);
        s.processes.programs.insert(kFolderTool);
      },
-     {u""}, false, false},
+     {u""},
+     false,
+     false},
     {"PATH of another type gives an empty path",
      [](FakePlatform& s) {
        PathValue(s, {kRegExpandSz, Sz(TextToUtf8(kTool))});
        s.processes.programs.insert(kTool);
      },
-     {u""}, false, false},
+     {u""},
+     false,
+     false},
     {"PATH as a number is started as its decimal text",
-     [](FakePlatform& s) { PathValue(s, {kRegDword, {0x05, 0x01, 0, 0}}); },
-     {u"261"}, false, false},
+     [](FakePlatform& s) {
+       PathValue(s, {kRegDword, {0x05, 0x01, 0, 0}});
+     },
+     {u"261"},
+     false,
+     false},
     {"PATH without a terminator keeps its last byte",
      [](FakePlatform& s) {
        PathValue(s, {kRegSz, Bytes(TextToUtf8(kTool))});
        s.processes.programs.insert(kTool);
      },
-     {kTool}, true, false},
+     {kTool},
+     true,
+     false},
     {"PATH of exactly 1024 bytes",
      [](FakePlatform& s) {
        PathValue(s, {kRegSz, Sz("C:\\" + std::string(1020, 'p'))});
        s.processes.programs.insert(u"C:\\" + Text(1020, u'p'));
      },
-     {u"C:\\" + Text(1020, u'p')}, true, false},
+     {u"C:\\" + Text(1020, u'p')},
+     true,
+     false},
     {"PATH of 1025 bytes counts as missing; the folder is used",
      [](FakePlatform& s) {
        PathValue(s, {kRegSz, Sz("C:\\" + std::string(1021, 'p'))});
@@ -346,14 +360,18 @@ const LaunchRow kLaunchRows[] = {
        s.files.normalFiles.insert(kFolderTool);
        s.processes.programs.insert(kFolderTool);
      },
-     {kFolderTool}, true, true},
+     {kFolderTool},
+     true,
+     true},
     {"PATH key readable but not writable",
      [](FakePlatform& s) {
        PathValue(s, {kRegSz, Sz(TextToUtf8(kTool))});
        s.registry.ReadOnly(kPathKey);
        s.processes.programs.insert(kTool);
      },
-     {kTool}, true, false},
+     {kTool},
+     true,
+     false},
     {"PATH key without the value; the folder holds the program",
      [](FakePlatform& s) {
        s.registry.AddKey(kPathKey);
@@ -361,7 +379,9 @@ const LaunchRow kLaunchRows[] = {
        s.files.normalFiles.insert(kFolderTool);
        s.processes.programs.insert(kFolderTool);
      },
-     {kFolderTool}, true, true},
+     {kFolderTool},
+     true,
+     true},
     {"only the folder, readable but not writable",
      [](FakePlatform& s) {
        FolderValue(s, TextToUtf8(kFolder));
@@ -369,28 +389,35 @@ const LaunchRow kLaunchRows[] = {
        s.files.normalFiles.insert(kFolderTool);
        s.processes.programs.insert(kFolderTool);
      },
-     {kFolderTool}, true, true},
-    {"folder without the program", [](FakePlatform& s) { FolderValue(s, TextToUtf8(kFolder)); }, {}, false,
+     {kFolderTool},
+     true,
      true},
+    {"folder without the program", [](FakePlatform& s) { FolderValue(s, TextToUtf8(kFolder)); }, {}, false, true},
     {"folder holds the program only as a hidden file or a folder",
      [](FakePlatform& s) {
        FolderValue(s, TextToUtf8(kFolder));
        s.processes.programs.insert(kFolderTool);  // startable, but the file test does not find it
      },
-     {}, false, true},
+     {},
+     false,
+     true},
     {"folder holds the program but it does not start",
      [](FakePlatform& s) {
        FolderValue(s, TextToUtf8(kFolder));
        s.files.normalFiles.insert(kFolderTool);
      },
-     {kFolderTool}, false, true},
+     {kFolderTool},
+     false,
+     true},
     {"folder value of another type gives the root's program",
      [](FakePlatform& s) {
        s.registry.Set(kFolderKey, u"MSINFO", {kRegBinary, {1, 2}});
        s.files.normalFiles.insert(u"\\MSINFO32.EXE");
        s.processes.programs.insert(u"\\MSINFO32.EXE");
      },
-     {u"\\MSINFO32.EXE"}, true, true},
+     {u"\\MSINFO32.EXE"},
+     true,
+     true},
     {"neither value", [](FakePlatform&) {}, {}, false, true},
     {"a number of five bytes is no DWORD: the message, not a crash nor the folder",
      [](FakePlatform& s) {
@@ -399,19 +426,25 @@ const LaunchRow kLaunchRows[] = {
        s.files.normalFiles.insert(kFolderTool);
        s.processes.programs.insert(kFolderTool);
      },
-     {}, false, false},
+     {},
+     false,
+     false},
     {"a number of one zero byte leaves no digits: the message",
      [](FakePlatform& s) {
        PathValue(s, {kRegDword, {0}});
        s.processes.programs.insert(u"0");
      },
-     {}, false, false},
+     {},
+     false,
+     false},
     {"a number without bytes: the message",
      [](FakePlatform& s) {
        PathValue(s, {kRegDword, {}});
        s.processes.programs.insert(u"0");
      },
-     {}, false, false},
+     {},
+     false,
+     false},
 };
 
 TEST_F(AboutBox, SysInfoButtonStartsTheToolOrShowsTheOneMessage) {

@@ -14,11 +14,19 @@ struct HexReading {
 
 TEST(HexToColor, ReadsEachPieceUpToItsFirstNonDigit) {
   const HexReading rows[] = {
-      {u"#", 0, 0, 0},          {u"#F", 15, 0, 0},           {u"#FF", 255, 0, 255},
-      {u"#ABC", 171, 12, 188},  {u"#ABCDE", 171, 205, 222},  {u"#1A2B3C", 26, 43, 60},
-      {u"#ff8800", 255, 136, 0}, {u"#1A2B3C4D", 26, 43, 77}, {u"#112G33", 19, 0, 51},
-      {u"#FFFG00", 14, 1, 0},   {u"#GGGGGG", 0, 0, 0},       {u"", 0, 0, 0},
-      {u"#12 456", 18, 0, 86},  // a blank ends its piece like any other non-digit
+      {u"#", 0, 0, 0},
+      {u"#F", 15, 0, 0},
+      {u"#FF", 255, 0, 255},
+      {u"#ABC", 171, 12, 188},
+      {u"#ABCDE", 171, 205, 222},
+      {u"#1A2B3C", 26, 43, 60},
+      {u"#ff8800", 255, 136, 0},
+      {u"#1A2B3C4D", 26, 43, 77},
+      {u"#112G33", 19, 0, 51},
+      {u"#FFFG00", 14, 1, 0},
+      {u"#GGGGGG", 0, 0, 0},
+      {u"", 0, 0, 0},
+      {u"#12 456", 18, 0, 86},      // a blank ends its piece like any other non-digit
       {u"#1234\u65E5", 22, 52, 0},  // "4" then a non-digit: unscaled, into red
   };
   for (const auto& row : rows) {
@@ -79,11 +87,10 @@ TEST(HasOption, MatchesTheTwoCharactersAnywhereAfterLowerCasing) {
     const char16_t* args;
     bool decimal, clip;
   } rows[] = {
-      {u"", false, false},          {u"-d", true, false},       {u"-c", false, true},
-      {u"-D -C", true, true},       {u"-d -c", true, true},     {u"-c -d", true, true},
-      {u"-d-c", true, true},        {u"-dc", true, false},      {u"-cd", false, true},
-      {u"my-data", true, false},    {u"-d -d", true, false},    {u"/d /c", false, false},
-      {u"\uFF0Dd", false, false},   // a full-width dash is not "-"
+      {u"", false, false},        {u"-d", true, false},      {u"-c", false, true},    {u"-D -C", true, true},
+      {u"-d -c", true, true},     {u"-c -d", true, true},    {u"-d-c", true, true},   {u"-dc", true, false},
+      {u"-cd", false, true},      {u"my-data", true, false}, {u"-d -d", true, false}, {u"/d /c", false, false},
+      {u"\uFF0Dd", false, false},  // a full-width dash is not "-"
       {u"x -C", false, true},
   };
   for (const auto& row : rows) {

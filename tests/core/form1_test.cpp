@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "about_box/frm_about.h"
+#include "base/utf8.h"
 #include "main_window/program.h"
 #include "platform/fake/fake_platform.h"
-#include "base/utf8.h"
 
 namespace tintvale {
 namespace {
@@ -88,8 +88,8 @@ TEST_F(MainWindow, CaptureWritesTheTextInTheChosenFormAndToTheClipboardOnlyWithC
     const char16_t* text;
     bool clipboard;
   } rows[] = {
-      {u"", 0xAB000A, u"#0A00AB", false},        {u"-d", 0xAB000A, u"10,0,171", false},
-      {u"-c", 0x000000, u"#000000", true},       {u"-C -D", 0xFFFFFF, u"255,255,255", true},
+      {u"", 0xAB000A, u"#0A00AB", false},         {u"-d", 0xAB000A, u"10,0,171", false},
+      {u"-c", 0x000000, u"#000000", true},        {u"-C -D", 0xFFFFFF, u"255,255,255", true},
       {u"my-data", 0x0F0F0F, u"15,15,15", false}, {u"-cd", 0x010203, u"#030201", true},
   };
   for (const auto& row : rows) {
@@ -148,7 +148,7 @@ TEST_F(MainWindow, TypedColourPreviewsAtEveryKeystrokeAndPausesSampling) {
   Start();
   Tick();
   const std::pair<const char16_t*, ColorValue> steps[] = {
-      {u"#", 0x000000}, {u"#F", 0x00000F}, {u"#FF", 0xFF00FF}, {u"#FFA", 0xFA0AFF},
+      {u"#", 0x000000},     {u"#F", 0x00000F},     {u"#FF", 0xFF00FF},    {u"#FFA", 0xFA0AFF},
       {u"#FFAA", 0xAAAAFF}, {u"#FFAA0", 0xA0AAFF}, {u"#FFAA00", 0x00AAFF}};
   for (const auto& [text, color] : steps) {
     user().Type(Text2, Text(1, Text(text).back()));
@@ -351,8 +351,8 @@ TEST_F(MainWindow, AltArrowStepsThePointerFromWhereItIsAndOnlyAltArrowIsTaken) {
   struct Row {
     const char* keys;
     std::int16_t key, shift;
-    ScreenPoint to;    // from 100,200
-    bool boxGetsIt;    // the box's own meaning (caret, selection) stays
+    ScreenPoint to;  // from 100,200
+    bool boxGetsIt;  // the box's own meaning (caret, selection) stays
   } rows[] = {
       {"Alt+Left", kLeft, kAlt, {99, 200}, false},
       {"Alt+Right", kRight, kAlt, {101, 200}, false},

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake/fronted_platform.h"
 #include "main_window/program.h"
+#include "platform/fake/fronted_platform.h"
 #include "platform/platform.h"
 
 namespace tintvale {
@@ -91,7 +91,8 @@ class RecordingScreen final : public ScreenServices {
 
 // The real toolkit and screen behind the recording ones, kept for the whole test program.
 struct Recording {
-  explicit Recording(Platform& inner) : forms(inner.Toolkit()), screen(inner.ScreenServices()), platform(inner, forms, screen) {}
+  explicit Recording(Platform& inner)
+      : forms(inner.Toolkit()), screen(inner.ScreenServices()), platform(inner, forms, screen) {}
   RecordingToolkit forms;
   RecordingScreen screen;
   fake::FrontedPlatform platform;
@@ -201,7 +202,8 @@ TEST(PrimaryOrigin, CoordinatesStartAtThePrimarysTopLeft) {
 
 TEST(PrimaryOrigin, ANewPrimaryWhileRunningMovesTheOrigin) {
   // The left monitor becomes the primary; the primary output's change is what RandR sends a notice for.
-  Shell("xrandr --delmonitor tintvale-primary && xrandr --delmonitor tintvale-left && "
+  Shell(
+      "xrandr --delmonitor tintvale-primary && xrandr --delmonitor tintvale-left && "
       "xrandr --setmonitor '*tintvale-left' 160/42x240/63+0+0 screen >/dev/null && "
       "xrandr --setmonitor tintvale-primary 320/85x240/63+160+0 none >/dev/null && "
       "xrandr --output screen --noprimary");

@@ -63,7 +63,7 @@ TEST_F(TokenFile, WrittenPrivatelyInAFolderMadeForIt) {
   const std::string token = "0b6e8a5c-2f4d-4c1e-9a3b-7d2e1f0a9c8b";
   ASSERT_TRUE(WriteRestoreToken(path, token));
   EXPECT_EQ(ReadRestoreToken(path), token);
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   ASSERT_EQ(stat((dir_ + "/state/tintvale").c_str(), &st), 0);

@@ -143,7 +143,8 @@ bool Send(Monitor& m, bool picture) {
     d.chunk->stride = static_cast<std::int32_t>(stride);
     d.chunk->flags = SPA_CHUNK_FLAG_CORRUPTED;
   }
-  if (auto* c = static_cast<spa_meta_cursor*>(spa_buffer_find_meta_data(buf, SPA_META_Cursor, sizeof(spa_meta_cursor)))) {
+  if (auto* c =
+          static_cast<spa_meta_cursor*>(spa_buffer_find_meta_data(buf, SPA_META_Cursor, sizeof(spa_meta_cursor)))) {
     c->id = m.pointerHere ? 1 : 0;
     c->flags = 0;
     c->position.x = m.px;
@@ -331,8 +332,8 @@ void OnParam(void* data, std::uint32_t id, const spa_pod* param) {
   const spa_pod* params[3];
   std::uint32_t count = 0;
   params[count++] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-      &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers, SPA_POD_CHOICE_RANGE_Int(4, 3, 16),
-      SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_size,
+      &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+      SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_size,
       SPA_POD_Int(static_cast<int>(kOffset + stride * static_cast<std::uint32_t>(m.height))), SPA_PARAM_BUFFERS_stride,
       SPA_POD_Int(static_cast<int>(stride)), SPA_PARAM_BUFFERS_dataType,
       SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
@@ -438,8 +439,7 @@ int main(int argc, char** argv) {
         SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size), SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&rate),
         SPA_FORMAT_VIDEO_maxFramerate, SPA_POD_CHOICE_RANGE_Fraction(&maxRate, &minRate, &maxRate)))};
     pw_stream_connect(m->stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-                      static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS),
-                      params, 1);
+                      static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
     s.monitors.push_back(std::move(m));
   }
   pw_loop* loop = pw_main_loop_get_loop(s.loop);

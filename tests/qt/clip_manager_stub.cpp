@@ -11,8 +11,8 @@
 namespace {
 
 xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
-  auto* r = xcb_intern_atom_reply(
-      c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+  auto* r =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
   xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
   std::free(r);
   return a;
@@ -30,8 +30,8 @@ int main() {
   xcb_atom_t manager = Atom(c, "CLIPBOARD_MANAGER");
   xcb_atom_t saveTargets = Atom(c, "SAVE_TARGETS");
   xcb_window_t w = xcb_generate_id(c);
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                    XCB_COPY_FROM_PARENT, 0, nullptr);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                    0, nullptr);
   xcb_set_selection_owner(c, w, manager, XCB_CURRENT_TIME);
   auto* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, manager), nullptr);
   bool owned = owner && owner->owner == w;

@@ -106,8 +106,10 @@ TEST_F(QtBackend, SwatchColourChangesKeepItsBorder) {
   auto onScreen = [&] {
     QCoreApplication::processEvents();  // the repaint the change asked for
     const QRect r = swatch->geometry();
-    return form->screen()->grabWindow(form->winId(), r.x(), r.y(), r.width(), r.height()).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    return form->screen()
+        ->grabWindow(form->winId(), r.x(), r.y(), r.width(), r.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
   };
   window->SetBackColor(kSwatch, 0x00FFFFFF);
   const QImage first = onScreen();
@@ -154,11 +156,9 @@ TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
     QColor color;
   };
   const Row rows[] = {
-      {u"12\t34", QColor(0xFF, 0, 0)},
-      {u"1279\t799", QColor(0x0A, 0x00, 0xAB)},
+      {u"12\t34", QColor(0xFF, 0, 0)},        {u"1279\t799", QColor(0x0A, 0x00, 0xAB)},
       {u"#12A5C3", QColor(0x12, 0xA5, 0xC3)},  // not a number: the line edit draws it
-      {u"-5\t-7", QColor(0, 0, 0)},
-      {u"-5\t-7", QColor(0xFE, 0xFE, 0xFE)},  // the colour alone
+      {u"-5\t-7", QColor(0, 0, 0)},           {u"-5\t-7", QColor(0xFE, 0xFE, 0xFE)},  // the colour alone
   };
   std::size_t next = 0;
   rec.onTick = [&](int) {
@@ -172,8 +172,10 @@ TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
   std::vector<Seen> seen;
   auto grab = [&](QWidget* w) {
     const QRect r(w->mapTo(form, QPoint(0, 0)), w->size());
-    return form->screen()->grabWindow(form->winId(), r.x(), r.y(), r.width(), r.height()).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    return form->screen()
+        ->grabWindow(form->winId(), r.x(), r.y(), r.width(), r.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
   };
   // Connected after the window's own receiver, so it runs as the tick has just ended.
   QObject::connect(timer, &QTimer::timeout, form, [&] {

@@ -141,7 +141,8 @@ TEST_F(QtBackend, FocusAlwaysReturnsToTheEntryBox) {
     SCOPED_TRACE(row.action);
     row.act();
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == text2; }, 5000))
-        << "focus is on " << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+        << "focus is on "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
   }
   EXPECT_EQ(check->checkState(), Qt::Unchecked);
   program.MainWindow().Unload();

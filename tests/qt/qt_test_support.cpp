@@ -16,8 +16,13 @@ WindowLayout SmallLayout() {
   w.clientWidth = 3000;
   w.clientHeight = 900;
   w.controls.resize(2);
-  w.controls[kBox] = {.kind = ControlKind::TextBox, .name = "Box", .left = 120, .top = 120, .width = 2000,
-                      .height = 300, .tabIndex = 0};
+  w.controls[kBox] = {.kind = ControlKind::TextBox,
+                      .name = "Box",
+                      .left = 120,
+                      .top = 120,
+                      .width = 2000,
+                      .height = 300,
+                      .tabIndex = 0};
   w.controls[kTimer] = {.kind = ControlKind::Timer, .name = "Tick"};
   w.controls[kTimer].intervalMs = 10;
   w.controls[kTimer].enabled = false;
@@ -26,8 +31,13 @@ WindowLayout SmallLayout() {
 
 WindowLayout SwatchLayout(int sizeTwips) {
   WindowLayout w = SmallLayout();
-  w.controls.push_back({.kind = ControlKind::PictureBox, .name = "Swatch", .left = 2200, .top = 120,
-                        .width = sizeTwips, .height = sizeTwips, .tabIndex = 1});
+  w.controls.push_back({.kind = ControlKind::PictureBox,
+                        .name = "Swatch",
+                        .left = 2200,
+                        .top = 120,
+                        .width = sizeTwips,
+                        .height = sizeTwips,
+                        .tabIndex = 1});
   return w;
 }
 

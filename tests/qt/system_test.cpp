@@ -27,21 +27,17 @@ TEST(QtFiles, NormalFileTestTakesBackslashesAsSeparatorsAndSkipsHiddenAndFolders
     bool expected;
   };
   const Row rows[] = {
-      {"/tools/msinfo32.exe", true},
-      {"\\tools\\msinfo32.exe", true},
+      {"/tools/msinfo32.exe", true},  {"\\tools\\msinfo32.exe", true},
       {"/tools/MSINFO32.EXE", false},  // names are case-sensitive on Linux
-      {"/tools/.secret", false},
-      {"/tools", false},
-      {"\\tools\\", false},
-      {"/tools/.hidden dir/inner", true},  // only the file's own name counts
+      {"/tools/.secret", false},      {"/tools", false},
+      {"\\tools\\", false},           {"/tools/.hidden dir/inner", true},  // only the file's own name counts
       {"/tools/missing", false},
   };
   QtFiles files;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
     QString path = root + QLatin1String(row.path);
-    EXPECT_EQ(files.NormalFileExists(FromQString(path)),
-              row.expected);
+    EXPECT_EQ(files.NormalFileExists(FromQString(path)), row.expected);
   }
   EXPECT_FALSE(files.NormalFileExists(Text()));
 }

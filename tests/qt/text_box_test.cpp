@@ -36,7 +36,12 @@ TEST_F(QtBackend, KeyPressCodesAndWhatTheBoxDoesWithThem) {
       {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, "\r", -1, {13}, ""},
       {"Ctrl+M as X11 delivers it", Qt::Key_M, Qt::ControlModifier, "\r", -1, {13}, ""},
       {"letter", Qt::Key_A, Qt::NoModifier, "a", -1, {97}, "a"},
-      {"Japanese character", Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("あ"), -1, {0x3042},
+      {"Japanese character",
+       Qt::Key_unknown,
+       Qt::NoModifier,
+       QString::fromUtf8("あ"),
+       -1,
+       {0x3042},
        QString::fromUtf8("あ")},
       {"arrow key has no character", Qt::Key_Left, Qt::NoModifier, "", -1, {}, ""},
       {"F5 has no character", Qt::Key_F5, Qt::NoModifier, "", -1, {}, ""},
@@ -197,10 +202,13 @@ TEST_F(QtBackend, CopiesFromABoxWithASetTabGiveTheTab) {
   }
   // Text the user typed is copied as it stands.
   window->SetText(kBox, u"");
-  box->insert(QString::fromUtf8("1\u2002" "2"));
+  box->insert(
+      QString::fromUtf8("1\u2002"
+                        "2"));
   box->selectAll();
   box->copy();
-  EXPECT_EQ(clipboard->text(), QString::fromUtf8("1\u2002" "2"));
+  EXPECT_EQ(clipboard->text(), QString::fromUtf8("1\u2002"
+                                                 "2"));
 }
 
 TEST_F(QtBackend, AnEditThatLeavesTheSameTextIsStillANotice) {

@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "base/utf8.h"
 #include "main_window/form1.h"
 #include "main_window/program.h"
 #include "platform/fake/fake_platform.h"
-#include "base/utf8.h"
 
 namespace tintvale {
 namespace {
@@ -181,8 +181,7 @@ TEST_F(RegStore, WholeFilesWellFormedOrNot) {
       {"UTF-16LE text", Utf16(kHeader + kSection + "\"V\"=\"ｼｽﾃﾑ\"\r\n"), Found{kRegSz, Sz("ｼｽﾃﾑ")}},
       {"UTF-16LE with an odd last byte", Utf16(kHeader + kSection + value) + "\x41", ok},
       {"UTF-16LE without a byte-order mark", Utf16(kHeader + kSection + value).substr(2), std::nullopt},
-      {"line feeds only", "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\n" + value,
-       ok},
+      {"line feeds only", "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\n" + value, ok},
       {"no line end at the end", kHeader + kSection + "\"V\"=\"ok\"", ok},
       {"blank lines before the header", "\r\n\r\n" + kHeader + kSection + value, ok},
       {"short root name", kHeader + "[HKLM\\SOFTWARE\\Test]\r\n" + value, ok},
@@ -265,8 +264,8 @@ TEST_F(RegStore, KeysOpenLikeTheRegistrysOwn) {
     long result;
   } rows[] = {
       {"read access", kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Tool", kKeyRead, kErrorSuccess},
-      {"write access is refused: the files are only read", kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Tool",
-       kAllAccess, kErrorAccessDenied},
+      {"write access is refused: the files are only read", kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Tool", kAllAccess,
+       kErrorAccessDenied},
       {"a key on the path of one named", kHkeyLocalMachine, u"SOFTWARE\\Vendor", kKeyRead, kErrorSuccess},
       {"the root itself", kHkeyLocalMachine, u"", kKeyRead, kErrorSuccess},
       {"a missing key", kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Other", kKeyRead, kErrorFileNotFound},
@@ -333,13 +332,21 @@ TEST_F(RegStore, FilesAreLookedForInTheXdgConfigFolders) {
     const char* home;
     std::vector<std::string> expected;
   } rows[] = {
-      {"both set", "/cfg", "/a:/b", "/home/u",
+      {"both set",
+       "/cfg",
+       "/a:/b",
+       "/home/u",
        {"/cfg/tintvale/registry.reg", "/a/tintvale/registry.reg", "/b/tintvale/registry.reg"}},
-      {"neither set", nullptr, nullptr, "/home/u",
+      {"neither set",
+       nullptr,
+       nullptr,
+       "/home/u",
        {"/home/u/.config/tintvale/registry.reg", "/etc/xdg/tintvale/registry.reg"}},
-      {"both empty", "", "", "/home/u",
-       {"/home/u/.config/tintvale/registry.reg", "/etc/xdg/tintvale/registry.reg"}},
-      {"relative paths are ignored", "rel", "rel:/a::/b/", "/home/u",
+      {"both empty", "", "", "/home/u", {"/home/u/.config/tintvale/registry.reg", "/etc/xdg/tintvale/registry.reg"}},
+      {"relative paths are ignored",
+       "rel",
+       "rel:/a::/b/",
+       "/home/u",
        {"/home/u/.config/tintvale/registry.reg", "/a/tintvale/registry.reg", "/b/tintvale/registry.reg"}},
       {"no home", nullptr, "/a", nullptr, {"/a/tintvale/registry.reg"}},
   };

@@ -21,8 +21,7 @@ TEST_F(Win32Backend, ControlFontsHaveGlyphsForJapaneseAndLatinCaptions) {
     HDC dc = GetDC(child);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
     WORD glyphs[std::size(sample)] = {};
-    const DWORD n = GetGlyphIndicesW(dc, sample, static_cast<int>(wcslen(sample)), glyphs,
-                                     GGI_MARK_NONEXISTING_GLYPHS);
+    const DWORD n = GetGlyphIndicesW(dc, sample, static_cast<int>(wcslen(sample)), glyphs, GGI_MARK_NONEXISTING_GLYPHS);
     wchar_t face[LF_FACESIZE] = {};
     GetTextFaceW(dc, LF_FACESIZE, face);
     SelectObject(dc, old);
@@ -101,7 +100,8 @@ TEST_F(Win32Backend, AboutBoxPictureShowsTheProgramIconAndTheEtchedRuleIsDrawn) 
       const IconColor c = icon.palette[icon.pixels[static_cast<std::size_t>(y * IconImage::kSize + x)]];
       const COLORREF want = RGB(c.red, c.green, c.blue);
       const COLORREF got = GetPixel(dc, x, y);
-      if (got != want && mismatches++ < 5) ADD_FAILURE() << "icon pixel " << x << "," << y << std::hex << ": " << got << " want " << want;
+      if (got != want && mismatches++ < 5)
+        ADD_FAILURE() << "icon pixel " << x << "," << y << std::hex << ": " << got << " want " << want;
     }
   }
   ReleaseDC(picture, dc);

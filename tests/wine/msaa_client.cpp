@@ -82,8 +82,7 @@ int wmain(int argc, wchar_t** argv) {
       std::printf("%d none\n", GetDlgCtrlID(child));
       continue;
     }
-    std::printf("%d %ld %lx name=%s value=%s\n", GetDlgCtrlID(child), r.role, r.state, r.name.c_str(),
-                r.value.c_str());
+    std::printf("%d %ld %lx name=%s value=%s\n", GetDlgCtrlID(child), r.role, r.state, r.name.c_str(), r.value.c_str());
   }
   CoUninitialize();
   return 0;

@@ -91,9 +91,8 @@ int wmain(int argc, wchar_t** argv) {
     wc.hbrBackground = CreateSolidBrush(RGB((rgb >> 16) & 255, (rgb >> 8) & 255, rgb & 255));
     wc.lpszClassName = L"TintvaleProbePaint";
     RegisterClassW(&wc);
-    HWND h = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"probe paint", WS_POPUP | WS_VISIBLE,
-                             _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), _wtoi(argv[6]), nullptr, nullptr,
-                             wc.hInstance, nullptr);
+    HWND h = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"probe paint", WS_POPUP | WS_VISIBLE, _wtoi(argv[3]),
+                             _wtoi(argv[4]), _wtoi(argv[5]), _wtoi(argv[6]), nullptr, nullptr, wc.hInstance, nullptr);
     if (!h) return 1;
     std::printf("shown\n");
     std::fflush(stdout);

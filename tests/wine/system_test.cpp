@@ -172,9 +172,8 @@ TEST_F(Win32Files, ProcessStartRunsExactlyTheNamedFileWithItsQuotedName) {
 
   ASSERT_TRUE(platform->ProcessStarter().Start(FromWide(target)));
   const std::wstring marker = target + L".ran";
-  ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] {
-    return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES;
-  }, 10000));
+  ASSERT_TRUE(WaitFor(
+      platform->Toolkit(), [&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000));
   EXPECT_EQ(GetFileAttributesW((decoy + L".ran").c_str()), INVALID_FILE_ATTRIBUTES);
   HANDLE h = INVALID_HANDLE_VALUE;
   ASSERT_TRUE(WaitFor(platform->Toolkit(), [&] {

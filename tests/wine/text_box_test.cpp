@@ -38,10 +38,16 @@ TEST_F(Win32Backend, ASetTabShowsAsAWideSpaceAndReadsBackAsSetUntilEdited) {
   w->SetText(kEdit2, u"-12\t340");
   wchar_t shown[32] = {};
   GetWindowTextW(edit, shown, 32);
-  EXPECT_EQ(std::wstring(shown), L"-12\u2003" L"340") << "both numbers apart on the screen";
+  EXPECT_EQ(std::wstring(shown),
+            L"-12\u2003"
+            L"340")
+      << "both numbers apart on the screen";
   EXPECT_EQ(Show(w->GetText(kEdit2)), "-12\t340");
   SendMessageW(edit, WM_CHAR, L'5', 1);
-  EXPECT_EQ(Show(w->GetText(kEdit2)), "5-12\u2003" "340") << "an edited box gives what it holds";
+  EXPECT_EQ(Show(w->GetText(kEdit2)),
+            "5-12\u2003"
+            "340")
+      << "an edited box gives what it holds";
 }
 
 TEST_F(Win32Backend, KeyPressSeesEachCharacterFirstAndMayChangeOrSwallowIt) {
@@ -80,8 +86,7 @@ TEST_F(Win32Backend, EnterAndEscReachTheBoxOnlyWhereNoDefaultOrCancelButtonTakes
     HWND edit = Child(*w, kEdit);
     MSG m = {edit, WM_KEYDOWN, r.vk, 1, 0, {}};
     const LRESULT code = SendMessageW(edit, WM_GETDLGCODE, r.vk, reinterpret_cast<LPARAM>(&m));
-    EXPECT_EQ((code & DLGC_WANTMESSAGE) != 0, r.boxWants)
-        << "default button " << r.defaultButton << ", key " << r.vk;
+    EXPECT_EQ((code & DLGC_WANTMESSAGE) != 0, r.boxWants) << "default button " << r.defaultButton << ", key " << r.vk;
   }
 }
 
@@ -111,10 +116,14 @@ TEST_F(Win32Backend, CopyingFromABoxWithASetTabGivesTheTab) {
   }
   // Text the user typed is copied as it stands.
   w->SetText(kEdit2, u"");
-  SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"1\u2003" L"2"));
+  SendMessageW(edit, EM_REPLACESEL, TRUE,
+               reinterpret_cast<LPARAM>(L"1\u2003"
+                                        L"2"));
   SendMessageW(edit, EM_SETSEL, 0, -1);
   SendMessageW(edit, WM_COPY, 0, 0);
-  EXPECT_EQ(ClipboardText(), L"1\u2003" L"2");
+  EXPECT_EQ(ClipboardText(),
+            L"1\u2003"
+            L"2");
 }
 
 TEST_F(Win32Backend, AnEditThatLeavesTheSameTextIsStillANotice) {
@@ -156,7 +165,7 @@ TEST_F(Win32Backend, ArrowKeysRaiseKeyDownWithTheirMaskBeforeTheBox) {
       {{VK_MENU, VK_SHIFT}, VK_LEFT, "keydown 0 37 5", 2},
       {{VK_MENU}, VK_DOWN, "keydown 0 40 4", 2},
       {{VK_CONTROL}, VK_RIGHT, "keydown 0 39 2", 3},  // the next word
-      {{}, VK_UP, "keydown 0 38 0", 1},                // a single-line box takes Up as Left
+      {{}, VK_UP, "keydown 0 38 0", 1},               // a single-line box takes Up as Left
       {{}, VK_HOME, nullptr, 0},
   };
   for (const Row& r : rows) {
@@ -166,8 +175,9 @@ TEST_F(Win32Backend, ArrowKeysRaiseKeyDownWithTheirMaskBeforeTheBox) {
     SendMessageW(edit, EM_SETSEL, 2, 2);
     const std::size_t before = events.log.size();
     const bool alt = keys[VK_MENU] != 0;
-    MSG down = {edit, alt ? static_cast<UINT>(WM_SYSKEYDOWN) : static_cast<UINT>(WM_KEYDOWN), r.vk,
-                alt ? (1 | (1 << 29)) : 1, GetTickCount(), {}};
+    MSG down = {edit,           alt ? static_cast<UINT>(WM_SYSKEYDOWN) : static_cast<UINT>(WM_KEYDOWN),
+                r.vk,           alt ? (1 | (1 << 29)) : 1,
+                GetTickCount(), {}};
     Win32Toolkit::Dispatch(down);
     platform->Toolkit().PumpEvents();
     const std::vector<std::string> raised(events.log.begin() + static_cast<std::ptrdiff_t>(before), events.log.end());

@@ -45,9 +45,12 @@ TEST_F(Win32Backend, Form1LayoutGivesAFixedClientAreaAndControlsAtTheirTwipPlace
     const char* role;
     RECT place;
   } rows[] = {
-      {Picture1, "swatch", {8, 8, 49, 49}},           {Text2, "entry box", {64, 8, 209, 18}},
-      {Check1, "on-top check box", {64, 32, 105, 17}}, {Label1, "coordinate label", {176, 34, 25, 17}},
-      {Text1, "coordinate box", {208, 32, 57, 18}},   {Label2, "unused label", {24, 64, 73, 17}},
+      {Picture1, "swatch", {8, 8, 49, 49}},
+      {Text2, "entry box", {64, 8, 209, 18}},
+      {Check1, "on-top check box", {64, 32, 105, 17}},
+      {Label1, "coordinate label", {176, 34, 25, 17}},
+      {Text1, "coordinate box", {208, 32, 57, 18}},
+      {Label2, "unused label", {24, 64, 73, 17}},
       {Label3, "unused label", {136, 64, 113, 17}},
   };
   for (const auto& row : rows) {

@@ -19,9 +19,7 @@ namespace {
 std::uint32_t PatternColour(int x, int y) {
   return static_cast<std::uint32_t>((x & 0xFF) << 16 | (y & 0xFF) << 8 | ((x * 7 + y * 13) & 0xFF));
 }
-ColorValue AsColorValue(std::uint32_t rgb) {
-  return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
-}
+ColorValue AsColorValue(std::uint32_t rgb) { return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16; }
 
 TEST(X11Screen, PixelUnderThePointerIsExactForStepsJumpsAndEdges) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server";
@@ -45,12 +43,23 @@ TEST(X11Screen, PixelUnderThePointerIsExactForStepsJumpsAndEdges) {
     int y;
   };
   const Row rows[] = {
-      {"first look", 150, 150},         {"one pixel right", 151, 150},    {"same step again", 152, 150},
-      {"standing still", 152, 150},     {"steps of 8", 160, 150},          {"", 168, 150},
-      {"turning back", 160, 151},       {"diagonal", 170, 161},           {"jump far away", 290, 290},
-      {"last pattern pixel", 299, 299}, {"just outside", 300, 300},       {"root's top-left", 0, 0},
-      {"one step in", 1, 1},            {"root's far corner", w - 1, h - 1}, {"along the bottom", w - 9, h - 1},
-      {"back into the pattern", 100, 100}, {"its first column", 100, 101},
+      {"first look", 150, 150},
+      {"one pixel right", 151, 150},
+      {"same step again", 152, 150},
+      {"standing still", 152, 150},
+      {"steps of 8", 160, 150},
+      {"", 168, 150},
+      {"turning back", 160, 151},
+      {"diagonal", 170, 161},
+      {"jump far away", 290, 290},
+      {"last pattern pixel", 299, 299},
+      {"just outside", 300, 300},
+      {"root's top-left", 0, 0},
+      {"one step in", 1, 1},
+      {"root's far corner", w - 1, h - 1},
+      {"along the bottom", w - 9, h - 1},
+      {"back into the pattern", 100, 100},
+      {"its first column", 100, 101},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.move) + " to " + std::to_string(row.x) + "," + std::to_string(row.y));
