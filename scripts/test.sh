@@ -55,7 +55,7 @@ tier 5 "Debian package and Windows zip" scripts/test-package.sh
 tier 6 "Sanitizers and fault checks" sanitizers
 tier 7 "Fuzzers" scripts/fuzz.sh "${TINTVALE_FUZZ_SECONDS:-30}"
 tier 8 "Soaks, Linux and Windows" soaks
-tier 9 "Style: shellcheck over every shell script" scripts/check-style.sh
+tier 9 "Style: clang-format over the C++ sources, shellcheck over every shell script" scripts/check-style.sh
 
 echo
 for name in "${failed_names[@]}"; do echo "failed tier: $name"; done
