@@ -25,10 +25,14 @@
 #   rss_kib PID                    prints the resident set size of PID in KiB
 #   soak_verdict NAME RECORD SECONDS SIZES LABEL  the soaks' pass rule over RECORD (see the function); status 1 on FAIL
 #   build_with_preset PRESET       installs the test packages, configures and builds PRESET ($JOBS jobs, default 2)
+#   bus_config FILE LISTEN SERVICE_FOLDER [keep_umask]  a private session bus that starts only that folder\'s
+#                                  services (scripts/bus-config.sh)
 #
 # Variables: fail_prefix (default "FAIL") starts every fail and die message; failures counts fail calls.
 
 tintvale_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=scripts/bus-config.sh
+source "$tintvale_root/scripts/bus-config.sh"
 fail_prefix=${fail_prefix:-FAIL}
 failures=0
 _lib_exit_actions=()

@@ -5,6 +5,8 @@
 # Usage: scripts/with-bus.sh [NAME=EXECUTABLE | NAME]... -- COMMAND [ARGS...]
 #   NAME alone takes the program that the system's own service file for NAME names.
 set -euo pipefail
+# shellcheck source=scripts/bus-config.sh
+source "$(dirname "$0")/bus-config.sh"
 folder=$(mktemp -d /tmp/tintvale-bus.XXXXXX)
 trap 'rm -rf "$folder"' EXIT
 mkdir "$folder/services"
@@ -20,22 +22,7 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
 done
 [ "${1:-}" = -- ] && shift
 [ $# -gt 0 ] || { echo "usage: with-bus.sh [NAME=EXECUTABLE]... -- COMMAND [ARGS...]" >&2; exit 2; }
-cat >"$folder/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <keep_umask/>
-  <listen>unix:tmpdir=/tmp</listen>
-  <auth>EXTERNAL</auth>
-  <servicedir>$folder/services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
+bus_config "$folder/bus.conf" unix:tmpdir=/tmp "$folder/services" keep_umask
 # The bus daemon's note that it may not raise its file limit is noise here. Not exec: the trap removes
 # the folder after the session ends.
 status=0

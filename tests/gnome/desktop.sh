@@ -26,21 +26,7 @@ gnome_env() {
   token_file=$XDG_STATE_HOME/tintvale/restore-token
   # The GNOME backend only: another installed backend (gtk, kde) is neither listed nor startable.
   cp /usr/share/xdg-desktop-portal/portals/gnome.portal "$tmp/portals/"
-  cat >"$tmp/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$XDG_RUNTIME_DIR/bus</listen>
-  <auth>EXTERNAL</auth>
-  <servicedir>$tmp/services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
+  bus_config "$tmp/bus.conf" "unix:path=$XDG_RUNTIME_DIR/bus" "$tmp/services"
 }
 
 bus_has() { gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \

@@ -96,21 +96,7 @@ EOF
 Name=org.a11y.Bus
 Exec=/usr/libexec/at-spi-bus-launcher
 EOF
-  cat >"$tmp/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$XDG_RUNTIME_DIR/bus</listen>
-  <auth>EXTERNAL</auth>
-  <servicedir>$tmp/services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
+  bus_config "$tmp/bus.conf" "unix:path=$XDG_RUNTIME_DIR/bus" "$tmp/services"
   # The daemon's note that it may not raise its file limit, and the accessibility bus's notes on the
   # services it starts, are noise here.
   dbus-daemon --config-file="$tmp/bus.conf" --nofork 2> >(grep -v -e 'Failed to set fd limit' \
