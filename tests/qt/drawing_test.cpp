@@ -156,9 +156,14 @@ TEST_F(QtBackend, ChangesOfATickAreOnTheScreenWhenItEnds) {
     QColor color;
   };
   const Row rows[] = {
-      {u"12\t34", QColor(0xFF, 0, 0)},        {u"1279\t799", QColor(0x0A, 0x00, 0xAB)},
+      // One row a line (clang-format would pack them two to a line).
+      // clang-format off
+      {u"12\t34", QColor(0xFF, 0, 0)},
+      {u"1279\t799", QColor(0x0A, 0x00, 0xAB)},
       {u"#12A5C3", QColor(0x12, 0xA5, 0xC3)},  // not a number: the line edit draws it
-      {u"-5\t-7", QColor(0, 0, 0)},           {u"-5\t-7", QColor(0xFE, 0xFE, 0xFE)},  // the colour alone
+      {u"-5\t-7", QColor(0, 0, 0)},
+      {u"-5\t-7", QColor(0xFE, 0xFE, 0xFE)},  // the colour alone
+      // clang-format on
   };
   std::size_t next = 0;
   rec.onTick = [&](int) {

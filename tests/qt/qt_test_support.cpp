@@ -16,13 +16,11 @@ WindowLayout SmallLayout() {
   w.clientWidth = 3000;
   w.clientHeight = 900;
   w.controls.resize(2);
-  w.controls[kBox] = {.kind = ControlKind::TextBox,
-                      .name = "Box",
-                      .left = 120,
-                      .top = 120,
-                      .width = 2000,
-                      .height = 300,
-                      .tabIndex = 0};
+  // A control on two lines, as a layout table reads (clang-format would give each field a line of its own).
+  // clang-format off
+  w.controls[kBox] = {.kind = ControlKind::TextBox, .name = "Box", .left = 120, .top = 120, .width = 2000,
+                      .height = 300, .tabIndex = 0};
+  // clang-format on
   w.controls[kTimer] = {.kind = ControlKind::Timer, .name = "Tick"};
   w.controls[kTimer].intervalMs = 10;
   w.controls[kTimer].enabled = false;
@@ -31,13 +29,10 @@ WindowLayout SmallLayout() {
 
 WindowLayout SwatchLayout(int sizeTwips) {
   WindowLayout w = SmallLayout();
-  w.controls.push_back({.kind = ControlKind::PictureBox,
-                        .name = "Swatch",
-                        .left = 2200,
-                        .top = 120,
-                        .width = sizeTwips,
-                        .height = sizeTwips,
-                        .tabIndex = 1});
+  // clang-format off
+  w.controls.push_back({.kind = ControlKind::PictureBox, .name = "Swatch", .left = 2200, .top = 120,
+                        .width = sizeTwips, .height = sizeTwips, .tabIndex = 1});
+  // clang-format on
   return w;
 }
 

@@ -27,11 +27,17 @@ TEST(QtFiles, NormalFileTestTakesBackslashesAsSeparatorsAndSkipsHiddenAndFolders
     bool expected;
   };
   const Row rows[] = {
-      {"/tools/msinfo32.exe", true},  {"\\tools\\msinfo32.exe", true},
+      // One row a line (clang-format would pack some of them two to a line).
+      // clang-format off
+      {"/tools/msinfo32.exe", true},
+      {"\\tools\\msinfo32.exe", true},
       {"/tools/MSINFO32.EXE", false},  // names are case-sensitive on Linux
-      {"/tools/.secret", false},      {"/tools", false},
-      {"\\tools\\", false},           {"/tools/.hidden dir/inner", true},  // only the file's own name counts
+      {"/tools/.secret", false},
+      {"/tools", false},
+      {"\\tools\\", false},
+      {"/tools/.hidden dir/inner", true},  // only the file's own name counts
       {"/tools/missing", false},
+      // clang-format on
   };
   QtFiles files;
   for (const Row& row : rows) {

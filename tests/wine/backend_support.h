@@ -76,67 +76,28 @@ inline WindowLayout TestLayout(bool withDefaultButton) {
   w.originLeft = 1500;
   w.originTop = 1500;
   w.controls.resize(10);
-  w.controls[kEdit] = {.kind = ControlKind::TextBox,
-                       .name = "Edit",
-                       .caption = u"start",
-                       .left = 120,
-                       .top = 120,
-                       .width = 2000,
-                       .height = 300,
-                       .tabIndex = 1};
-  w.controls[kCheck] = {.kind = ControlKind::CheckBox,
-                        .name = "Check",
-                        .caption = u"常に",
-                        .left = 120,
-                        .top = 600,
-                        .width = 1500,
-                        .height = 300,
-                        .tabIndex = 3};
-  w.controls[kPicture] = {.kind = ControlKind::PictureBox,
-                          .name = "Picture",
-                          .left = 3000,
-                          .top = 120,
-                          .width = 735,
-                          .height = 735,
-                          .tabIndex = 0};
-  w.controls[kOk] = {.kind = ControlKind::CommandButton,
-                     .name = "OK",
-                     .caption = u"OK",
-                     .left = 120,
-                     .top = 1200,
-                     .width = 1200,
-                     .height = 400,
-                     .tabIndex = 4};
+  // A control on two lines, as a layout table reads (clang-format would give each field a line of its own).
+  // clang-format off
+  w.controls[kEdit] = {.kind = ControlKind::TextBox, .name = "Edit", .caption = u"start",
+                       .left = 120, .top = 120, .width = 2000, .height = 300, .tabIndex = 1};
+  w.controls[kCheck] = {.kind = ControlKind::CheckBox, .name = "Check", .caption = u"常に",
+                        .left = 120, .top = 600, .width = 1500, .height = 300, .tabIndex = 3};
+  w.controls[kPicture] = {.kind = ControlKind::PictureBox, .name = "Picture",
+                          .left = 3000, .top = 120, .width = 735, .height = 735, .tabIndex = 0};
+  w.controls[kOk] = {.kind = ControlKind::CommandButton, .name = "OK", .caption = u"OK",
+                     .left = 120, .top = 1200, .width = 1200, .height = 400, .tabIndex = 4};
   w.controls[kOk].isDefault = withDefaultButton;
   w.controls[kOk].isCancel = withDefaultButton;
-  w.controls[kOther] = {.kind = ControlKind::CommandButton,
-                        .name = "Other",
-                        .caption = u"&Other",
-                        .left = 1500,
-                        .top = 1200,
-                        .width = 1200,
-                        .height = 400,
-                        .tabIndex = 5};
-  w.controls[kLabel] = {.kind = ControlKind::Label,
-                        .name = "Label",
-                        .caption = u"座標",
-                        .left = 2000,
-                        .top = 600,
-                        .width = 600,
-                        .height = 300,
-                        .tabIndex = 6};
+  w.controls[kOther] = {.kind = ControlKind::CommandButton, .name = "Other", .caption = u"&Other",
+                        .left = 1500, .top = 1200, .width = 1200, .height = 400, .tabIndex = 5};
+  w.controls[kLabel] = {.kind = ControlKind::Label, .name = "Label", .caption = u"座標",
+                        .left = 2000, .top = 600, .width = 600, .height = 300, .tabIndex = 6};
   w.controls[kTimer] = {.kind = ControlKind::Timer, .name = "Timer"};
   w.controls[kTimer].intervalMs = 10;
-  w.controls[kLine] = {
-      .kind = ControlKind::Line, .name = "Line", .left = 90, .top = 1100, .width = 4400, .height = 1100};
-  w.controls[kEdit2] = {.kind = ControlKind::TextBox,
-                        .name = "Edit2",
-                        .caption = u"",
-                        .left = 2300,
-                        .top = 600,
-                        .width = 600,
-                        .height = 300,
-                        .tabIndex = 2};
+  w.controls[kLine] = {.kind = ControlKind::Line, .name = "Line", .left = 90, .top = 1100, .width = 4400, .height = 1100};
+  w.controls[kEdit2] = {.kind = ControlKind::TextBox, .name = "Edit2", .caption = u"",
+                        .left = 2300, .top = 600, .width = 600, .height = 300, .tabIndex = 2};
+  // clang-format on
   w.controls[kTimer2] = {.kind = ControlKind::Timer, .name = "Timer2"};
   w.controls[kTimer2].intervalMs = 10;
   return w;
