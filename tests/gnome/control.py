@@ -17,7 +17,7 @@ screen-sharing grants into the permission store.
     key KEYSYM...           press and release each key (X keysym names: Return, numbersign, a)
     sweep CONNECTOR Y HZ    from now on the pointer moves HZ times a second along row Y of that monitor, 3
                             pixels a move, to and fro (for the benchmark); "sweep stop" ends it
-    layout MODE SPEC...     apply a monitor layout, MODE physical or logical, each SPEC
+    layout MODE MONITOR...  apply a monitor layout, MODE physical or logical, each MONITOR
                             CONNECTOR:X,Y,SCALE[,primary]; waits until mutter has it
     quit
   It answers each command with one line: "ok ..." or "error ...". It prints "ready" once the pointer and
@@ -67,9 +67,9 @@ def layout_mode(props):
 def print_state(bus):
     _, monitors, logical, props = current_state(bus)
     out("mode", layout_mode(props))
-    for x, y, scale, _, primary, specs, _ in logical:
-        for spec in specs:
-            connector = str(spec[0])
+    for x, y, scale, _, primary, monitor_ids, _ in logical:
+        for monitor_id in monitor_ids:
+            connector = str(monitor_id[0])
             _, _, width, height = monitors[connector]
             out(connector, int(x), int(y), width, height, float(scale), "primary" if primary else "")
 
@@ -152,11 +152,11 @@ class Person:
         self.busy = False
         self.next_line()
 
-    def layout(self, mode, specs):
+    def layout(self, mode, wanted):
         serial, monitors, _, props = current_state(self.bus)
         logical = []
-        for spec in specs:
-            connector, values = spec.split(":")
+        for monitor in wanted:
+            connector, values = monitor.split(":")
             fields = values.split(",")
             x, y, scale = int(fields[0]), int(fields[1]), float(fields[2])
             primary = len(fields) > 3 and fields[3] == "primary"
@@ -177,8 +177,8 @@ class Person:
     def layout_to_stream(self, x, y):
         """The monitor that holds a point of the layout, and the point in that monitor's picture."""
         _, monitors, logical, props = current_state(self.bus)
-        for lx, ly, scale, _, _, specs, _ in logical:
-            connector = str(specs[0][0])
+        for lx, ly, scale, _, _, monitor_ids, _ in logical:
+            connector = str(monitor_ids[0][0])
             _, _, width, height = monitors[connector]
             # The layout is in device pixels in the physical mode, in logical pixels in the logical one.
             f = float(scale) if layout_mode(props) == "logical" else 1.0

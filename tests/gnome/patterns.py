@@ -43,9 +43,9 @@ def mutter_monitors():
             if mode[6].get("is-current"):
                 sizes[connector] = (mode[1], mode[2])
     found = {}
-    for x, y, _, _, _, specs, _ in logical:
-        for spec in specs:
-            found[(x, y)] = (spec[0], *sizes[spec[0]])
+    for x, y, _, _, _, monitor_ids, _ in logical:
+        for monitor_id in monitor_ids:
+            found[(x, y)] = (monitor_id[0], *sizes[monitor_id[0]])
     return found
 
 

@@ -73,8 +73,8 @@ def main(argv):
         cover.maximize()
         cover.connect("map-event", lambda *_: print("ready cover", flush=True))
         windows.append(cover)
-    for spec in argv[1:] if argv[1:2] != ["--cover"] else []:
-        place, colours = spec.split("=")
+    for argument in argv[1:] if argv[1:2] != ["--cover"] else []:
+        place, colours = argument.split("=")
         origin = tuple(int(v) for v in place.split(","))
         for index in range(display.get_n_monitors()):
             g = display.get_monitor(index).get_geometry()
