@@ -24,6 +24,8 @@
 #   record_while PID SECONDS CMD... runs CMD ELAPSED_S at once, every 5 s and at the end; dies if PID ends before
 #   rss_kib PID                    prints the resident set size of PID in KiB
 #   soak_verdict NAME RECORD SECONDS SIZES LABEL  the soaks' pass rule over RECORD (see the function); status 1 on FAIL
+#   start_pipewire FOLDER          pipewire and wireplumber on $XDG_RUNTIME_DIR, logs in FOLDER; waits until
+#                                  wireplumber is a client; both stop when the script exits
 #   build_with_preset PRESET       installs the test packages, configures and builds PRESET ($JOBS jobs, default 2)
 #   bus_config FILE LISTEN SERVICE_FOLDER [keep_umask]  a private session bus that starts only that folder\'s
 #                                  services (scripts/bus-config.sh)
@@ -235,4 +237,14 @@ build_with_preset() {
   "$tintvale_root/scripts/deps.sh" test
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1" -j "${JOBS:-2}"
+}
+
+wireplumber_up() { pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
+start_pipewire() {
+  pipewire </dev/null >"$1/pipewire.log" 2>&1 &
+  stop_at_exit $!
+  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || die "pipewire did not start: $(tail -n 5 "$1/pipewire.log")"
+  wireplumber </dev/null >"$1/wireplumber.log" 2>&1 &
+  stop_at_exit $!
+  wait_for 10 wireplumber_up || die "wireplumber did not start: $(tail -n 5 "$1/wireplumber.log")"
 }

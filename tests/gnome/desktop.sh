@@ -31,7 +31,6 @@ gnome_env() {
 
 bus_has() { gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
   --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true; }
-wireplumber_up() { pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
 # Starts a service with its output in $tmp/NAME.log and waits for its bus name.
 start_service() {
   local label=$1 name=$2
@@ -62,12 +61,7 @@ start_gnome() {
   stop_at_exit $!
   export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
   wait_for 10 bus_has org.freedesktop.DBus || die "the session bus did not start: $(cat "$tmp/bus.log")"
-  pipewire </dev/null >"$tmp/pipewire.log" 2>&1 &
-  stop_at_exit $!
-  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || die "pipewire did not start"
-  wireplumber </dev/null >"$tmp/wireplumber.log" 2>&1 &
-  stop_at_exit $!
-  wait_for 10 wireplumber_up || die "wireplumber did not start"
+  start_pipewire "$tmp"
   start_service at-spi org.a11y.Bus /usr/libexec/at-spi-bus-launcher --launch-immediately
 
   x11_socket_folder

@@ -110,15 +110,6 @@ bus_has() {
     "string:$1" 2>/dev/null | grep -q 'boolean true'
 }
 
-wireplumber_up() { pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
-start_pipewire() {
-  pipewire >"$tmp/pipewire.log" 2>&1 &
-  stop_at_exit $!
-  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || die "pipewire did not start"
-  wireplumber >"$tmp/wireplumber.log" 2>&1 &
-  stop_at_exit $!
-  wait_for 10 wireplumber_up || die "wireplumber did not start"
-}
 
 # KWin on COUNT virtual outputs of WIDTHxHEIGHT, placed side by side, with XWayland. The installed
 # kwin_wayland carries a file capability that a container may be unable to grant (its exec fails), so a

@@ -64,7 +64,7 @@ fail_prefix="FAIL [kde]"
 
 kde_env "$tmp"
 start_bus
-start_pipewire
+start_pipewire "$tmp"
 start_kwin 2 1024x768
 start_portal
 start_input

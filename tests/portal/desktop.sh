@@ -23,7 +23,6 @@ desktop_env() {
   calls=$TINTVALE_PORTAL_DIR/calls.log
 }
 
-wireplumber_up() { pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'; }
 frontend_up() {
   dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
     string:org.freedesktop.portal.Desktop 2>/dev/null | grep -q 'boolean true'
@@ -32,12 +31,7 @@ backend_up() { grep -q '^backend ready' "$tmp/backend.out"; }
 
 # PipeWire and WirePlumber, then (unless "bare") the test backend and the portal frontend.
 start_desktop() {
-  pipewire >"$tmp/pipewire.log" 2>&1 &
-  stop_at_exit $!
-  wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || die "pipewire did not start"
-  wireplumber >"$tmp/wireplumber.log" 2>&1 &
-  stop_at_exit $!
-  wait_for 10 wireplumber_up || die "wireplumber did not start"
+  start_pipewire "$tmp"
   [ "${1:-}" = bare ] && return
   /usr/bin/python3 "$portal_dir/test_backend.py" >"$tmp/backend.out" 2>"$tmp/backend.err" &
   stop_at_exit $!
